@@ -1,0 +1,33 @@
+// The secure draw source behind every pass phrase the program shows: the
+// platform's cryptographic generator, fetched in one call per pass phrase. No
+// fallback: when the generator fails there is no pass phrase. Random bytes are
+// wiped before their buffer is released.
+#pragma once
+#include <stdint.h>
+
+#include "passphrase/passphrase_builder.h"
+
+namespace vornelle {
+
+// Fills size bytes with random bytes; false on failure.
+typedef bool (*RandomFill)(void* buffer, uint32_t size);
+
+// BCryptGenRandom with the system-preferred generator.
+bool platform_random_fill(void* buffer, uint32_t size);
+
+struct SecureSource {
+    uint32_t used;
+    uint32_t words[PASSPHRASE_MAX_DRAWS];
+};
+
+// Refills every word with one call of fill; false (and the words wiped) when
+// it fails.
+bool secure_source_fill(SecureSource* source, RandomFill fill);
+// Draws from a filled source: the top 31 bits of the next word times 2^-31.
+DrawSource secure_source_draws(SecureSource* source);
+void secure_source_wipe(SecureSource* source);
+
+// One pass phrase from fill; false, with the buffer wiped, on failure.
+bool build_secure_passphrase(RandomFill fill, char passphrase[PASSPHRASE_LENGTH + 1]);
+
+}  // namespace vornelle

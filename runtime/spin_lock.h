@@ -1,0 +1,25 @@
+// The process-wide spin locks: taken by atomically exchanging an all-ones value
+// in until 0 comes out, with no pause or yield; released by a store of 0 that
+// cannot move before the writes of the critical section.
+#pragma once
+#include <windows.h>
+
+namespace vornelle {
+
+typedef volatile LONG SpinLock;
+
+inline void spin_acquire(SpinLock* lock) {
+    while (InterlockedExchange(lock, -1) != 0) {
+    }
+}
+
+inline void spin_release(SpinLock* lock) {
+#if defined(__GNUC__)
+    __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
+#else
+    // Microsoft's compiler gives volatile stores release semantics on x86.
+    *lock = 0;
+#endif
+}
+
+}  // namespace vornelle
