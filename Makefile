@@ -2,9 +2,11 @@
 # machine (as root): packages, the Wine prefix, a virtual display.
 #   make test   build everything and run every test under Wine
 #   make run    build and start vornelle.exe
+# BUILD names another build folder (each has its own Wine prefix), CTEST_ARGS
+# passes options to ctest (e.g. CTEST_ARGS="-R Registry").
 MAKEFLAGS += --no-print-directory
-PRESET := mingw
-BUILD  := build/mingw
+BUILD ?= build/mingw
+export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 SESSION := .ci/wine-session
 KEEPALIVE := $(BUILD)/tests/support/wine_keepalive.exe
 CTEST_ARGS ?=
@@ -17,13 +19,13 @@ setup:
 	@.ci/setup
 
 configure: setup
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake --preset $(PRESET) >/dev/null
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake --preset mingw -B $(BUILD) >/dev/null
 
 build: configure
-	@cmake --build --preset $(PRESET)
+	@cmake --build $(BUILD) -j 2
 
 test: build
-	@$(SESSION) --keepalive $(KEEPALIVE) ctest --preset $(PRESET) $(CTEST_ARGS)
+	@$(SESSION) --keepalive $(KEEPALIVE) ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
 
 clean:
-	rm -rf build
+	rm -rf $(BUILD)

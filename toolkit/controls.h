@@ -1,0 +1,60 @@
+// Control creation: child controls of a toolkit dialog from a table of kinds,
+// each with the kind's class and style rules, the dialog's font and a record
+// that carries the control's callback.
+#pragma once
+#include <stdint.h>
+#include <windows.h>
+
+#include "toolkit/window_registry.h"
+
+namespace vornelle {
+
+enum ControlKind : int32_t {
+    CustomClass = 0,
+    PushButton = 1,
+    ThreeStateCheckBox = 2,
+    CheckBox = 3,
+    GroupFrame = 4,
+    Label = 5,
+    EtchedFrame = 6,
+    RadioButton = 7,
+    ScrollBar = 8,
+    TextBox = 9,
+    Image = 10,
+    FittedImage = 11,
+    ImageButton = 12,
+    FittedImageButton = 13,
+    Canvas = 14,
+    ComboBox = 15,
+    ListBox = 16,
+};
+const int32_t CONTROL_KIND_COUNT = 17;
+
+struct ControlClass {
+    const char* className;
+    uint32_t defaultStyle;   // used when the caller passes 0
+    uint32_t forcedStyle;    // always added
+    uint32_t clearedStyle;   // always removed
+};
+
+// Rows 1 to 16; row 0 (CustomClass) is unused.
+extern const ControlClass ControlClassTable[CONTROL_KIND_COUNT];
+
+struct ControlStyle {
+    const char* className;
+    uint32_t style;
+    uint32_t extendedStyle;
+};
+
+// Class and final styles for a kind 1 to 16 (or CustomClass), given the
+// caller's style and extended style and the control's pixel size.
+ControlStyle control_style(int32_t kind, const char* className, uint32_t style,
+                           uint32_t extendedStyle, int32_t pixelWidth, int32_t pixelHeight);
+
+// The new control's window handle, or null. items: initial entries of a list
+// or combo box, ending at the first null or empty string (null: none).
+HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, const char* text,
+                 const char* const* items, int32_t x, int32_t y, int32_t width, int32_t height,
+                 uint32_t style, uint32_t extendedStyle, ControlCallback callback);
+
+}  // namespace vornelle

@@ -1,0 +1,15 @@
+// The toolkit's one dialog procedure: routes the platform's messages to the
+// callbacks of controls, menu items and dialogs, colours controls from their
+// records, paints canvases, ends the dialog on SC_CLOSE and removes a dialog's
+// records at WM_NCDESTROY.
+#pragma once
+#include <windows.h>
+
+namespace vornelle {
+
+// The combo box whose list is dropped down, or null.
+extern HWND droppedCombo;
+
+INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace vornelle

@@ -1,0 +1,15 @@
+// Modal display: the toolkit's own polling message loop, which runs until the
+// dialog window is gone, and end_dialog, which re-enables the owner, stores the
+// end code and destroys the dialog.
+#pragma once
+#include <stdint.h>
+#include <windows.h>
+
+#include "toolkit/window_registry.h"
+
+namespace vornelle {
+
+void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result);
+void end_dialog(HWND dialog, int32_t endCode);
+
+}  // namespace vornelle
