@@ -1,0 +1,58 @@
+// Thread states: one GlobalAlloc'd, zero-filled block per thread in the slot
+// stateSlot; the start-up thread's block is the source of every later thread's
+// inheritable run (the default dialog font).
+#include "toolkit/thread_state.h"
+
+#include <string.h>
+
+namespace vornelle {
+
+DWORD stateSlot = TLS_OUT_OF_INDEXES;
+ToolkitThreadState* firstThreadState;
+
+ToolkitThreadState* thread_state(uint8_t* failureCode) {
+    ToolkitThreadState* state = (ToolkitThreadState*)TlsGetValue(stateSlot);
+    if (state) return state;
+    state = (ToolkitThreadState*)GlobalAlloc(GMEM_ZEROINIT, sizeof *state);
+    if (!state) {
+        if (failureCode) *failureCode = 7;
+        return 0;
+    }
+    TlsSetValue(stateSlot, state);
+    if (firstThreadState) {
+        memcpy(state->defaultFontFace, firstThreadState->defaultFontFace,
+               sizeof state->defaultFontFace + sizeof state->defaultFontSize +
+                   sizeof state->inheritedReserved);
+    }
+    return state;
+}
+
+bool open_thread_states() {
+    stateSlot = TlsAlloc();
+    if (stateSlot == TLS_OUT_OF_INDEXES) return false;
+    firstThreadState = 0;
+    ToolkitThreadState* state = thread_state();
+    if (!state) return false;
+    firstThreadState = state;
+    state->defaultFontSize = THREAD_DEFAULT_FONT_SIZE;
+    memcpy(state->defaultFontFace, THREAD_DEFAULT_FONT_FACE, sizeof THREAD_DEFAULT_FONT_FACE);
+    return true;
+}
+
+void release_thread_state() {
+    ToolkitThreadState* state = (ToolkitThreadState*)TlsGetValue(stateSlot);
+    if (!state) return;
+    if (state->closeOnRelease) {
+        CloseHandle(state->closeOnRelease);
+        state->closeOnRelease = 0;
+    }
+    GlobalFree(state);
+    TlsSetValue(stateSlot, 0);
+}
+
+void close_thread_states() {
+    release_thread_state();
+    TlsFree(stateSlot);
+}
+
+}  // namespace vornelle
