@@ -18,7 +18,7 @@ struct ActivationRecord {
 };
 
 // Records code (0 becomes 51) in the activation's error word; true when the
-// code counts as a failure (below 241).
+// code counts as a failure (below 241). A null activation records nothing.
 bool raise_runtime_error(ActivationRecord* activation, uint8_t code);
 
 }  // namespace vornelle

@@ -6,6 +6,8 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "runtime/command_tail.h"
+
 namespace vornelle {
 
 struct StartupRecord {
@@ -23,8 +25,6 @@ typedef int32_t (*MainFunction)(HINSTANCE instance, HINSTANCE previous, const ch
 int32_t application_main(HINSTANCE instance, HINSTANCE previous, const char* commandTail,
                          int32_t showCommand);
 
-// The tail of a command line after the program name; only the space is a blank.
-const char* command_tail(const char* commandLine);
 // wShowWindow when STARTF_USESHOWWINDOW is set, else SW_SHOWDEFAULT (10).
 int32_t show_command_of(const STARTUPINFOA& info);
 

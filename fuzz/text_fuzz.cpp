@@ -1,0 +1,144 @@
+// Fuzz target: a program of text operations read from the input, run on four
+// texts and on a std::string model of each side by side, with allocations that
+// the input can make fail. After each step every text must equal its model and
+// be NUL-terminated, and a failed step must have recorded 0xB007 and changed
+// nothing. The harness's free aborts on any block that was not wiped.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "runtime/system_memory.h"
+#include "runtime/text.h"
+
+using namespace vornelle;
+
+namespace {
+
+const int SLOTS = 4;
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    uint8_t byte() {
+        if (!size) return 0;
+        --size;
+        return *data++;
+    }
+    uint32_t word() {
+        uint32_t w = byte();
+        w |= (uint32_t)byte() << 8;
+        // Now and then a huge value, to reach the clipping edges.
+        return (byte() & 0x80) ? 0xFFFFFFFFu - (w & 0xFF) : w;
+    }
+};
+
+bool failNextAllocation;
+bool allocationFailed;
+
+char* fuzz_allocator(uint32_t size) {
+    if (failNextAllocation) {
+        failNextAllocation = false;
+        allocationFailed = true;
+        return 0;
+    }
+    char* block = platform_system_allocate(size);
+    if (!block) allocationFailed = true;
+    return block;
+}
+
+std::string str(Text t) {
+    return std::string(text_chars(t), text_length(t));
+}
+
+void check(bool condition) {
+    if (!condition) abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input in = {data, size};
+    Text texts[SLOTS] = {};
+    std::string models[SLOTS];
+    systemAllocator = fuzz_allocator;
+    failNextAllocation = false;
+
+    while (in.size) {
+        uint8_t op = in.byte();
+        int i = op >> 3 & 3, j = op >> 5 & 3, k = (op >> 7 | (op & 1) << 1) & 3;
+        ActivationRecord activation = {};
+        allocationFailed = false;
+        std::string before = models[i], result;
+        switch (op & 7) {
+            case 0: {  // assign bytes of the input
+                uint32_t n = in.byte();
+                if (n > in.size) n = (uint32_t)in.size;
+                text_assign(&activation, &texts[i], (const char*)in.data, n);
+                result.assign((const char*)in.data, n);
+                in.data += n;
+                in.size -= n;
+                break;
+            }
+            case 1: {  // assign a slice of another text, or of the target itself
+                uint32_t length = text_length(texts[j]);
+                uint32_t start = length ? in.byte() % length : 0;
+                uint32_t n = length ? in.byte() % (length - start + 1) : 0;
+                text_assign(&activation, &texts[i], texts[j].bytes ? texts[j].bytes + start : 0, n);
+                result = models[j].substr(start, n);
+                break;
+            }
+            case 2:
+                text_concat(&activation, &texts[i], texts[j], texts[k]);
+                result = models[j] + models[k];
+                break;
+            case 3: {
+                uint32_t start = in.word(), count = in.word();
+                text_substring(&activation, &texts[i], texts[j], start, count);
+                result = start < models[j].size() ? models[j].substr(start, count) : "";
+                break;
+            }
+            case 4: {  // append bytes of the input
+                uint32_t n = in.byte();
+                if (n > in.size) n = (uint32_t)in.size;
+                text_append(&activation, &texts[i], (const char*)in.data, n);
+                result = models[i] + std::string((const char*)in.data, n);
+                in.data += n;
+                in.size -= n;
+                break;
+            }
+            case 5: {  // append a slice of another text, or of the target itself
+                uint32_t length = text_length(texts[j]);
+                uint32_t start = length ? in.byte() % length : 0;
+                uint32_t n = length ? in.byte() % (length - start + 1) : 0;
+                text_append(&activation, &texts[i], texts[j].bytes ? texts[j].bytes + start : 0, n);
+                result = models[i] + models[j].substr(start, n);
+                break;
+            }
+            case 6:
+                text_free(&texts[i]);
+                result.clear();
+                break;
+            case 7:
+                failNextAllocation = true;
+                result = models[i];
+                break;
+        }
+        if (allocationFailed) {
+            check(activation.errorWord == 0xB007);
+            check(str(texts[i]) == before);
+        } else {
+            check(activation.errorWord == 0);
+            models[i] = result;
+        }
+        for (int s = 0; s < SLOTS; ++s) {
+            check(str(texts[s]) == models[s]);
+            check(text_chars(texts[s])[text_length(texts[s])] == 0);
+            check(models[s].empty() == (texts[s].bytes == 0));
+        }
+    }
+    for (int s = 0; s < SLOTS; ++s) text_free(&texts[s]);
+    return 0;
+}

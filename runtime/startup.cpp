@@ -1,0 +1,58 @@
+// run_process: start-up in its fixed order (COM, start-up values, thread
+// states, registry and working variables, random source, FPU control word),
+// one call of the main function, then shutdown; the process ends here with the
+// main function's result, or with 255 when the thread states cannot be opened.
+//
+// The application's globals need no zeroing here: they have static storage,
+// start zeroed when the process is loaded, and run_process runs once per process.
+#include "runtime/startup.h"
+
+#include <objbase.h>
+#include <string.h>
+
+#include "passphrase/random_source.h"
+#include "runtime/fpu.h"
+#include "runtime/guarded_call.h"
+#include "toolkit/thread_state.h"
+#include "toolkit/window_registry.h"
+
+namespace vornelle {
+
+const UINT PROCESS_EXIT_NO_THREAD_STATE = 255;
+
+void run_process(MainFunction main) {
+    CoInitialize(NULL);
+
+    STARTUPINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cb = sizeof info;  // 68 on the 32-bit target
+    GetStartupInfoA(&info);
+    startupRecord.showCommand = show_command_of(info);
+    startupRecord.commandTail = command_tail(GetCommandLineA());
+    startupRecord.instance = GetModuleHandleA(NULL);
+
+    if (!open_thread_states()) {
+        CoUninitialize();
+        ExitProcess(PROCESS_EXIT_NO_THREAD_STATE);
+    }
+
+    reset_registry();
+    spin_release(&windowRegistry.registryLock);
+    reset_guarded_call();
+    randomSource.state = RANDOM_UNSEEDED;
+    randomSource.last = RANDOM_UNSEEDED;
+    // The C library has left its own control word (0x037F); the process
+    // computes in 0x133F from here on.
+    fpu_set_control_word(FPU_PROCESS_CONTROL_WORD);
+
+    int32_t result = main(startupRecord.instance, 0, startupRecord.commandTail,
+                          startupRecord.showCommand);
+
+    // No global of the application owns a resource, so there is nothing to
+    // release before the thread states.
+    close_thread_states();
+    CoUninitialize();
+    ExitProcess((UINT)result);
+}
+
+}  // namespace vornelle

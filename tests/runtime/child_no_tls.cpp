@@ -1,0 +1,28 @@
+// Test child: takes every thread-local storage index the platform will give,
+// then enters the real run_process. Its main function must never run: if it
+// does, it writes "main_ran" to the file named by VORNELLE_CHILD_REPORT.
+#include <string.h>
+#include <windows.h>
+
+#include "runtime/startup.h"
+
+using namespace vornelle;
+
+int32_t vornelle::application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
+    char path[MAX_PATH];
+    if (GetEnvironmentVariableA("VORNELLE_CHILD_REPORT", path, sizeof path)) {
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written;
+            WriteFile(file, "main_ran\n", 9, &written, NULL);
+            CloseHandle(file);
+        }
+    }
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    while (TlsAlloc() != TLS_OUT_OF_INDEXES) {
+    }
+    run_process(application_main);
+}
