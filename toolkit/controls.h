@@ -47,12 +47,15 @@ struct ControlStyle {
 };
 
 // Class and final styles for a kind 1 to 16 (or CustomClass), given the
-// caller's style and extended style and the control's pixel size.
+// caller's style and extended style and the control's pixel size; a kind
+// outside 0 to 16 gets a null class.
 ControlStyle control_style(int32_t kind, const char* className, uint32_t style,
                            uint32_t extendedStyle, int32_t pixelWidth, int32_t pixelHeight);
 
-// The new control's window handle, or null. items: initial entries of a list
-// or combo box, ending at the first null or empty string (null: none).
+// The new control's window handle, or null (nothing made: a dialog without a
+// record, a kind outside 0 to 16, or a window the platform refused). items:
+// initial entries of a list or combo box, ending at the first null or empty
+// string (null: none).
 HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, const char* text,
                  const char* const* items, int32_t x, int32_t y, int32_t width, int32_t height,
                  uint32_t style, uint32_t extendedStyle, ControlCallback callback);

@@ -30,7 +30,28 @@ uint32_t build_dialog_template(uint8_t* buffer, const char* title, uint32_t titl
                                int32_t width, int32_t height, const char* face,
                                int32_t pointSize);
 
+// The title a dialog gets: its first 256 characters, or one space when it is
+// empty (title null counts as empty). *length receives the length used.
+const char* dialog_title(const char* title, uint32_t* length);
+
+// Pixel mode: where SetWindowPos puts the new dialog and with which flags.
+const uint32_t DIALOG_PLACE_FLAGS = 0x071C;  // no z-order, redraw, activation, copy...
+struct DialogPlacement {
+    int32_t x;
+    int32_t y;
+    int32_t width;   // whole window, frame included
+    int32_t height;
+    uint32_t flags;  // DIALOG_PLACE_FLAGS, with SWP_NOMOVE to keep the position
+};
+// The window size that gives a client area of width x height, given the
+// window's present client and window rectangles; centred on the work area
+// (halves rounded down) when x or y is DIALOG_CENTRE, left in place when x or y
+// is DIALOG_KEEP_POSITION (which wins).
+DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t height,
+                                 const RECT& client, const RECT& window, const RECT& workArea);
+
 // The dialog's window handle, or null. title is NUL-terminated (null: empty).
+// A thread whose toolkit state cannot be made gets the start-up default font.
 HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y,
                 int32_t width, int32_t height, uint32_t style, uint32_t extendedStyle);
 

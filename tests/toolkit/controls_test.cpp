@@ -1,0 +1,485 @@
+// Control creation: the class and style rules of every kind as a plain
+// function, and add_control on real dialogs (placement in both coordinate
+// modes, font, records, items, default button, refusals).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+
+#include "tests/toolkit/creation_fixture.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialog.h"
+#include "toolkit/window_registry.h"
+
+using namespace vornelle;
+using vornelle_test::child_count;
+using vornelle_test::class_of;
+using vornelle_test::CreationTest;
+using vornelle_test::rect_in;
+
+// ---- Class and style rules -------------------------------------------------
+
+struct ControlStyleCase {
+    const char* name;
+    int32_t kind;
+    uint32_t style;
+    uint32_t extendedStyle;
+    int32_t width, height;  // pixels
+    const char* expectedClass;
+    uint32_t expectedStyle;
+    uint32_t expectedExtendedStyle;
+};
+
+void PrintTo(const ControlStyleCase& c, std::ostream* out) { *out << c.name; }
+
+class ControlStyleTable : public ::testing::TestWithParam<ControlStyleCase> {};
+
+TEST_P(ControlStyleTable, ClassAndFinalStyles) {
+    const ControlStyleCase& c = GetParam();
+    ControlStyle s = control_style(c.kind, "Mine", c.style, c.extendedStyle, c.width, c.height);
+    ASSERT_NE(s.className, nullptr);
+    EXPECT_STREQ(s.className, c.expectedClass);
+    EXPECT_EQ(s.style, c.expectedStyle) << std::hex << "0x" << s.style;
+    EXPECT_EQ(s.extendedStyle, c.expectedExtendedStyle) << std::hex << "0x" << s.extendedStyle;
+}
+
+std::string case_name(const ::testing::TestParamInfo<ControlStyleCase>& info) {
+    return info.param.name;
+}
+
+const uint32_t CLIENTEDGE = WS_EX_CLIENTEDGE;
+
+// Style 0: each kind's default with its default-only adjustments.
+INSTANTIATE_TEST_SUITE_P(
+    Defaults, ControlStyleTable,
+    ::testing::Values(
+        ControlStyleCase{"PushButton", PushButton, 0, 0, 100, 20, "BUTTON", 0x50010000, 0},
+        ControlStyleCase{"ThreeStateCheckBox", ThreeStateCheckBox, 0, 0, 100, 20, "BUTTON", 0x50010006, 0},
+        ControlStyleCase{"CheckBox", CheckBox, 0, 0, 100, 20, "BUTTON", 0x50010003, 0},
+        ControlStyleCase{"GroupFrame", GroupFrame, 0, 0, 100, 20, "BUTTON", 0x50000007, 0},
+        ControlStyleCase{"Label", Label, 0, 0, 100, 20, "STATIC", 0x50000000, 0},
+        ControlStyleCase{"EtchedFrame", EtchedFrame, 0, 0, 100, 20, "STATIC", 0x50000012, 0},
+        ControlStyleCase{"RadioButton", RadioButton, 0, 0, 100, 20, "BUTTON", 0x50010009, 0},
+        ControlStyleCase{"ScrollBar", ScrollBar, 0, 0, 100, 20, "SCROLLBAR", 0x50000000, 0},
+        ControlStyleCase{"TextBox", TextBox, 0, 0, 100, 20, "EDIT", 0x50010080, CLIENTEDGE},
+        ControlStyleCase{"Image", Image, 0, 0, 100, 20, "STATIC", 0x5000000E, 0},
+        ControlStyleCase{"FittedImage", FittedImage, 0, 0, 100, 20, "STATIC", 0x5000000E, 0},
+        ControlStyleCase{"ImageButton", ImageButton, 0, 0, 100, 20, "BUTTON", 0x50010080, 0},
+        ControlStyleCase{"FittedImageButton", FittedImageButton, 0, 0, 100, 20, "BUTTON", 0x50010080, 0},
+        ControlStyleCase{"Canvas", Canvas, 0, 0, 100, 20, "STATIC", 0x5000000D, 0},
+        ControlStyleCase{"ComboBox", ComboBox, 0, 0, 100, 20, "COMBOBOX", 0x50010102, 0},
+        ControlStyleCase{"ListBox", ListBox, 0, 0, 100, 20, "LISTBOX", 0x50210003, CLIENTEDGE},
+        // The extended style given is kept, with the client edge added to it.
+        ControlStyleCase{"TextBoxKeepsGivenExStyle", TextBox, 0, WS_EX_NOPARENTNOTIFY, 100, 20, "EDIT",
+                  0x50010080, CLIENTEDGE | WS_EX_NOPARENTNOTIFY},
+        ControlStyleCase{"ComboBoxExStyleUnchanged", ComboBox, 0, WS_EX_STATICEDGE, 100, 20, "COMBOBOX",
+                  0x50010102, WS_EX_STATICEDGE}),
+    case_name);
+
+// Given styles replace the default whole; forced bits added, cleared removed.
+INSTANTIATE_TEST_SUITE_P(
+    Given, ControlStyleTable,
+    ::testing::Values(
+        ControlStyleCase{"MainLabel", Label, 0x50000000, 0, 460, 40, "STATIC", 0x50000000, 0},
+        ControlStyleCase{"MainTextBox", TextBox, 0x00810800, CLIENTEDGE, 460, 22, "EDIT", 0x50810800,
+                  CLIENTEDGE},
+        ControlStyleCase{"TextBoxGivenBorderNoEdgeAdded", TextBox, 0x00810800, 0, 460, 22, "EDIT",
+                  0x50810800, 0},
+        ControlStyleCase{"MainButton", PushButton, 0x50010000, 0, 220, 25, "BUTTON", 0x50010000, 0},
+        ControlStyleCase{"DefaultPushButton", PushButton, BS_DEFPUSHBUTTON, 0, 220, 25, "BUTTON",
+                  0x50000001, 0},
+        ControlStyleCase{"CheckBoxTypeForced", CheckBox, 0x0000000F, 0, 100, 20, "BUTTON", 0x50000003, 0},
+        ControlStyleCase{"CheckBoxLosesBorderAndPopup", CheckBox, WS_BORDER | WS_POPUP, 0, 100, 20,
+                  "BUTTON", 0x50000003, 0},
+        ControlStyleCase{"CheckBoxLosesIconAndBitmap", CheckBox, BS_ICON | BS_BITMAP | WS_TABSTOP, 0, 100,
+                  20, "BUTTON", 0x50010003, 0},
+        ControlStyleCase{"PushButtonKeepsBorderAndPopup", PushButton, WS_BORDER | WS_POPUP, 0, 100, 20,
+                  "BUTTON", 0xD0800000, 0},
+        ControlStyleCase{"GroupFrameLosesTabStopAndGroup", GroupFrame, WS_TABSTOP | WS_GROUP | BS_FLAT,
+                  0, 100, 20, "BUTTON", 0x50000007, 0},
+        ControlStyleCase{"RadioButtonKeepsGroup", RadioButton, WS_GROUP | BS_PUSHLIKE, 0, 100, 20,
+                  "BUTTON", 0x50021009, 0},
+        ControlStyleCase{"LabelCentred", Label, SS_CENTER, 0, 100, 20, "STATIC", 0x50000001, 0},
+        ControlStyleCase{"ListBoxGivenBorderKeepsIt", ListBox, WS_BORDER, 0, 100, 20, "LISTBOX",
+                  0x50800001, 0},
+        ControlStyleCase{"ImageForcedBitmap", Image, SS_CENTERIMAGE, 0, 100, 20, "STATIC", 0x5000020E,
+                  0}),
+    case_name);
+
+// ScrollBar orientation: only the default follows the shape.
+INSTANTIATE_TEST_SUITE_P(
+    ScrollBars, ControlStyleTable,
+    ::testing::Values(
+        ControlStyleCase{"TallIsVertical", ScrollBar, 0, 0, 10, 100, "SCROLLBAR", 0x50000001, 0},
+        ControlStyleCase{"SquareIsHorizontal", ScrollBar, 0, 0, 100, 100, "SCROLLBAR", 0x50000000, 0},
+        ControlStyleCase{"WideIsHorizontal", ScrollBar, 0, 0, 100, 10, "SCROLLBAR", 0x50000000, 0},
+        ControlStyleCase{"SignedComparison", ScrollBar, 0, 0, -5, 3, "SCROLLBAR", 0x50000001, 0},
+        ControlStyleCase{"GivenVerticalStaysOnWide", ScrollBar, SBS_VERT, 0, 100, 10, "SCROLLBAR",
+                  0x50000001, 0},
+        ControlStyleCase{"GivenHorizontalStaysOnTall", ScrollBar, SBS_TOPALIGN, 0, 10, 100, "SCROLLBAR",
+                  0x50000002, 0}),
+    case_name);
+
+TEST(ControlStyle, ButtonTypeOfCheckAndRadioKindsIsAlwaysTheirOwn) {
+    struct {
+        int32_t kind;
+        uint32_t type;
+    } rows[] = {{ThreeStateCheckBox, BS_AUTO3STATE},
+                {CheckBox, BS_AUTOCHECKBOX},
+                {GroupFrame, BS_GROUPBOX},
+                {RadioButton, BS_AUTORADIOBUTTON}};
+    for (const auto& row : rows) {
+        for (uint32_t given = 1; given <= 0x0F; ++given) {
+            ControlStyle s = control_style(row.kind, "", given, 0, 10, 10);
+            EXPECT_EQ(s.style & 0x0F, row.type) << "kind " << row.kind << " given " << given;
+            EXPECT_EQ(s.style & 0x50000000u, 0x50000000u);
+        }
+    }
+}
+
+TEST(ControlStyle, EveryKindIsAVisibleChild) {
+    const uint32_t given[] = {0, 1, WS_POPUP, 0xFFFFFFFF & ~(uint32_t)(WS_CHILD | WS_VISIBLE)};
+    for (int32_t kind = PushButton; kind <= ListBox; ++kind) {
+        for (uint32_t style : given) {
+            ControlStyle s = control_style(kind, "", style, 0, 10, 10);
+            EXPECT_EQ(s.style & (WS_CHILD | WS_VISIBLE), (uint32_t)(WS_CHILD | WS_VISIBLE))
+                << "kind " << kind << " style " << style;
+        }
+    }
+}
+
+TEST(ControlStyle, CustomClassKeepsTheCallersClassAndStyles) {
+    ControlStyle s = control_style(CustomClass, "MyClass", 0x12345678, 0x9, 10, 100);
+    EXPECT_STREQ(s.className, "MyClass");
+    EXPECT_EQ(s.style, 0x12345678u);
+    EXPECT_EQ(s.extendedStyle, 0x9u);
+    s = control_style(CustomClass, "MyClass", 0, 0, 10, 100);
+    EXPECT_EQ(s.style, 0u);  // no default, nothing forced
+}
+
+TEST(ControlStyle, KindsOutsideTheTableHaveNoClass) {
+    EXPECT_EQ(control_style(17, "X", 0, 0, 1, 1).className, nullptr);
+    EXPECT_EQ(control_style(-1, "X", 0, 0, 1, 1).className, nullptr);
+}
+
+// ---- add_control on real dialogs -------------------------------------------
+
+namespace {
+
+LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LONG_PTR other_handler(HWND, UINT, WPARAM, LPARAM) { return 1; }
+
+struct Placed {
+    int32_t id;
+    int32_t kind;
+    const char* expectedClass;
+    int32_t x, y, width, height;
+    uint32_t style;
+    uint32_t extendedStyle;
+    ControlCallback callback;
+};
+
+// The application's four controls.
+const Placed kMainControls[] = {
+    {111, Label, "Static", 10, 10, 460, 40, 0x50000000, 0, nullptr},
+    {101, TextBox, "Edit", 10, 50, 460, 22, 0x00810800, WS_EX_CLIENTEDGE, nullptr},
+    {102, PushButton, "Button", 130, 80, 220, 25, 0x50010000, 0, generate_handler},
+    {211, Label, "Static", 300, 110, 220, 33, 0x50000000, 0, nullptr},
+};
+
+HWND main_dialog() {
+    return new_dialog(DIALOG_PIXELS, NULL, "Vornelle   v 1.0", -1, -1, 480, 165,
+                      WS_SYSMENU | WS_MINIMIZEBOX, 0);
+}
+
+bool same_class(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
+
+}  // namespace
+
+TEST_F(CreationTest, MainDialogControlsLandWhereAskedWithTheDialogsFont) {
+    HWND dialog = keep(main_dialog());
+    ASSERT_NE(dialog, nullptr);
+    HFONT dialogFont = find_record(dialog)->font;
+    ASSERT_NE(dialogFont, nullptr);
+    for (const Placed& p : kMainControls) {
+        SCOPED_TRACE(p.id);
+        HWND control = add_control(p.kind, "", dialog, p.id, "text", nullptr, p.x, p.y, p.width,
+                                   p.height, p.style, p.extendedStyle, p.callback);
+        ASSERT_NE(control, nullptr);
+        EXPECT_TRUE(same_class(class_of(control), p.expectedClass)) << class_of(control);
+        EXPECT_EQ(GetParent(control), dialog);
+        EXPECT_EQ(GetDlgCtrlID(control), p.id);
+        RECT rect = rect_in(dialog, control);
+        EXPECT_EQ(rect.left, p.x);
+        EXPECT_EQ(rect.top, p.y);
+        EXPECT_EQ(rect.right - rect.left, p.width);
+        EXPECT_EQ(rect.bottom - rect.top, p.height);
+        EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), dialogFont);
+        EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE);
+
+        WindowRecord* record = find_record(control);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->window, control);
+        EXPECT_EQ(record->parent, dialog);
+        EXPECT_EQ(record->flags, (uint32_t)(RECORD_CONTROL | RECORD_PIXELS));
+        EXPECT_EQ(record->kind, p.kind);
+        EXPECT_EQ(record->callback, p.callback);
+    }
+    EXPECT_EQ(child_count(dialog), 4);
+    char text[16] = {};
+    GetDlgItemTextA(dialog, 101, text, sizeof text);
+    EXPECT_STREQ(text, "text");
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, 101), GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, 101), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(IsWindowVisible(dialog));  // controls do not show the dialog
+}
+
+TEST_F(CreationTest, DefaultTextBoxAndListBoxGetTheClientEdge) {
+    HWND dialog = keep(main_dialog());
+    HWND text = add_control(TextBox, "", dialog, 1, "", nullptr, 0, 0, 50, 20, 0, 0, nullptr);
+    HWND list = add_control(ListBox, "", dialog, 2, "", nullptr, 0, 30, 50, 50, 0, 0, nullptr);
+    HWND combo = add_control(ComboBox, "", dialog, 3, "", nullptr, 0, 90, 50, 50, 0, 0, nullptr);
+    ASSERT_TRUE(text && list && combo);
+    EXPECT_TRUE(GetWindowLongA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(GetWindowLongA(combo, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(GetWindowLongA(text, GWL_STYLE) & ES_AUTOHSCROLL);
+}
+
+TEST_F(CreationTest, UnitsModeMapsTheCornersOfTheRectangle) {
+    HWND dialog = keep(new_dialog(0, NULL, "Units", -1, -1, 200, 100, 0, 0));
+    ASSERT_NE(dialog, nullptr);
+    // Odd units, so that rounding makes the mapped size of the rectangle
+    // differ from the mapped width and height.
+    const int32_t x = 1, y = 1, width = 1, height = 1;
+    RECT corners = {x, y, x + width, y + height};
+    MapDialogRect(dialog, &corners);
+    RECT size = {0, 0, width, height};
+    MapDialogRect(dialog, &size);
+    EXPECT_TRUE(corners.right - corners.left != size.right ||
+                corners.bottom - corners.top != size.bottom)
+        << "these units do not tell the two ways apart";
+
+    HWND control = add_control(Label, "", dialog, 7, "u", nullptr, x, y, width, height, 0, 0,
+                               nullptr);
+    ASSERT_NE(control, nullptr);
+    RECT rect = rect_in(dialog, control);
+    EXPECT_EQ(rect.left, corners.left);
+    EXPECT_EQ(rect.top, corners.top);
+    EXPECT_EQ(rect.right, corners.right);
+    EXPECT_EQ(rect.bottom, corners.bottom);
+    EXPECT_EQ(find_record(control)->flags, (uint32_t)(RECORD_CONTROL | RECORD_UNITS));
+
+    // A larger one, in the middle of the dialog.
+    HWND big = add_control(PushButton, "", dialog, 8, "b", nullptr, 13, 27, 51, 15, 0, 0, nullptr);
+    RECT expected = {13, 27, 64, 42};
+    MapDialogRect(dialog, &expected);
+    rect = rect_in(dialog, big);
+    EXPECT_EQ(rect.left, expected.left);
+    EXPECT_EQ(rect.top, expected.top);
+    EXPECT_EQ(rect.right, expected.right);
+    EXPECT_EQ(rect.bottom, expected.bottom);
+}
+
+TEST_F(CreationTest, ScrollBarOrientationFollowsThePixelShapeInUnitsMode) {
+    HWND dialog = keep(new_dialog(0, NULL, "Units", -1, -1, 200, 100, 0, 0));
+    ASSERT_NE(dialog, nullptr);
+    // A size whose units and pixels disagree about which side is longer.
+    int32_t width = 0, height = 0;
+    bool pixelsTaller = false;
+    for (int32_t w = 1; w <= 60 && !width; ++w) {
+        for (int32_t h = 1; h <= 60 && !width; ++h) {
+            RECT probe = {0, 0, w, h};
+            MapDialogRect(dialog, &probe);
+            if ((w < h) != (probe.right < probe.bottom)) {
+                width = w;
+                height = h;
+                pixelsTaller = probe.right < probe.bottom;
+            }
+        }
+    }
+    if (!width) GTEST_SKIP() << "this font's units keep the shape";
+    HWND bar = add_control(ScrollBar, "", dialog, 9, "", nullptr, 0, 0, width, height, 0, 0,
+                           nullptr);
+    ASSERT_NE(bar, nullptr);
+    bool vertical = (GetWindowLongA(bar, GWL_STYLE) & SBS_VERT) != 0;
+    EXPECT_EQ(vertical, pixelsTaller) << width << " x " << height << " units";
+}
+
+TEST_F(CreationTest, ItemsStopAtTheFirstEmptyString) {
+    HWND dialog = keep(main_dialog());
+    const char* const stopped[] = {"first", "", "third", nullptr};
+    const char* const three[] = {"b", "a", "c", nullptr};
+    const char* const none[] = {nullptr};
+    const char* const leadingEmpty[] = {"", "x", nullptr};
+
+    HWND list = add_control(ListBox, "", dialog, 1, "", stopped, 0, 0, 80, 60, 0, 0, nullptr);
+    HWND combo = add_control(ComboBox, "", dialog, 2, "", three, 90, 0, 80, 60, 0, 0, nullptr);
+    HWND emptyList = add_control(ListBox, "", dialog, 3, "", none, 0, 70, 80, 60, 0, 0, nullptr);
+    HWND noItems = add_control(ListBox, "", dialog, 4, "", nullptr, 90, 70, 80, 60, 0, 0, nullptr);
+    HWND leading = add_control(ComboBox, "", dialog, 5, "", leadingEmpty, 0, 140, 80, 60, 0, 0,
+                               nullptr);
+    ASSERT_TRUE(list && combo && emptyList && noItems && leading);
+
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+    char item[16] = {};
+    SendMessageA(list, LB_GETTEXT, 0, (LPARAM)item);
+    EXPECT_STREQ(item, "first");
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 3);
+    SendMessageA(combo, CB_GETLBTEXT, 0, (LPARAM)item);
+    EXPECT_STREQ(item, "a");  // the default combo box sorts
+    EXPECT_EQ(SendMessageA(emptyList, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(noItems, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(leading, CB_GETCOUNT, 0, 0), 0);
+}
+
+namespace {
+
+// Watches what reaches the dialog window itself.
+WNDPROC spiedProc;
+int defIdRequests;
+WPARAM lastDefId;
+
+LRESULT CALLBACK spy_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == DM_SETDEFID) {
+        ++defIdRequests;
+        lastDefId = wParam;
+    }
+    return CallWindowProcA(spiedProc, window, message, wParam, lParam);
+}
+
+void spy_on(HWND dialog) {
+    defIdRequests = 0;
+    lastDefId = 0;
+    spiedProc = (WNDPROC)SetWindowLongPtrA(dialog, GWLP_WNDPROC, (LONG_PTR)spy_proc);
+}
+
+}  // namespace
+
+TEST_F(CreationTest, ALoneDefPushButtonBecomesTheDefaultButton) {
+    HWND dialog = keep(main_dialog());
+    spy_on(dialog);
+    HWND button = add_control(PushButton, "", dialog, 150, "OK", nullptr, 10, 10, 80, 25,
+                              BS_DEFPUSHBUTTON, 0, nullptr);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(defIdRequests, 1);
+    EXPECT_EQ(lastDefId, 150u);
+    LRESULT defId = SendMessageA(dialog, DM_GETDEFID, 0, 0);
+    EXPECT_EQ(HIWORD(defId), DC_HASDEFID);
+    EXPECT_EQ(LOWORD(defId), 150);
+    EXPECT_EQ(GetWindowLongA(button, GWL_STYLE) & WS_TABSTOP, 0);
+}
+
+TEST_F(CreationTest, OnlyADefPushButtonAsksToBeTheDefault) {
+    HWND dialog = keep(main_dialog());
+    spy_on(dialog);
+    // An ordinary push button, and a check box whose given style has bit 0 set.
+    ASSERT_NE(add_control(PushButton, "", dialog, 160, "P", nullptr, 10, 10, 80, 25, 0, 0, nullptr),
+              nullptr);
+    ASSERT_NE(add_control(CheckBox, "", dialog, 161, "C", nullptr, 10, 40, 80, 25,
+                          BS_DEFPUSHBUTTON, 0, nullptr),
+              nullptr);
+    EXPECT_EQ(defIdRequests, 0);
+}
+
+TEST_F(CreationTest, ImageKindsGetNoWindowText) {
+    HWND dialog = keep(main_dialog());
+    HWND image = add_control(Image, "", dialog, 20, "SOME_IMAGE", nullptr, 0, 0, 32, 32, 0, 0,
+                             nullptr);
+    HWND button = add_control(ImageButton, "", dialog, 21, "SOME_IMAGE", nullptr, 40, 0, 32, 32, 0,
+                              0, nullptr);
+    HWND label = add_control(Label, "", dialog, 22, "SOME_TEXT", nullptr, 80, 0, 80, 20, 0, 0,
+                             nullptr);
+    ASSERT_TRUE(image && button && label);
+    EXPECT_EQ(GetWindowTextLengthA(image), 0);
+    EXPECT_EQ(GetWindowTextLengthA(button), 0);
+    EXPECT_EQ(GetWindowTextLengthA(label), 9);
+    EXPECT_EQ(find_record(image)->kind, Image);
+    EXPECT_EQ(find_record(button)->kind, ImageButton);
+}
+
+TEST_F(CreationTest, NullTextIsAnEmptyText) {
+    HWND dialog = keep(main_dialog());
+    HWND label = add_control(Label, "", dialog, 23, nullptr, nullptr, 0, 0, 80, 20, 0, 0, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(GetWindowTextLengthA(label), 0);
+}
+
+TEST_F(CreationTest, EachControlKeepsItsOwnCallback) {
+    HWND dialog = keep(main_dialog());
+    HWND a = add_control(PushButton, "", dialog, 30, "A", nullptr, 0, 0, 50, 20, 0, 0,
+                         generate_handler);
+    HWND b = add_control(PushButton, "", dialog, 31, "B", nullptr, 0, 30, 50, 20, 0, 0,
+                         other_handler);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(find_record(a)->callback, generate_handler);
+    EXPECT_EQ(find_record(b)->callback, other_handler);
+}
+
+TEST_F(CreationTest, NothingIsMadeWithoutADialogRecordOrForAnUnknownKind) {
+    HWND dialog = keep(main_dialog());
+    ASSERT_NE(dialog, nullptr);
+    // A window the toolkit did not make: it has no record.
+    HWND stranger = keep(CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 100, 100, NULL,
+                                         NULL, GetModuleHandleA(NULL), NULL));
+    ASSERT_NE(stranger, nullptr);
+    WindowRecord* before = windowRegistry.registryHead;
+
+    struct {
+        const char* name;
+        int32_t kind;
+        HWND target;
+    } refused[] = {{"null dialog", Label, nullptr},
+                   {"no record", Label, stranger},
+                   {"kind 17", 17, dialog},
+                   {"kind -1", -1, dialog},
+                   {"kind far out", 0x7FFFFFFF, dialog}};
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(add_control(r.kind, "STATIC", r.target, 40, "x", nullptr, 0, 0, 10, 10, 0, 0,
+                              nullptr),
+                  nullptr);
+    }
+    EXPECT_EQ(child_count(dialog), 0);
+    EXPECT_EQ(child_count(stranger), 0);
+    EXPECT_EQ(windowRegistry.registryHead, before);
+}
+
+TEST_F(CreationTest, CustomClassUsesTheCallersClassAndStylesAsGiven) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "VornelleCreationCustom";
+    RegisterClassA(&wc);
+
+    HWND dialog = keep(main_dialog());
+    const uint32_t style = WS_CHILD | WS_VISIBLE | WS_BORDER | 0x0042;
+    HWND custom = add_control(CustomClass, "VornelleCreationCustom", dialog, 50, "c", nullptr, 5,
+                              6, 70, 30, style, WS_EX_STATICEDGE, other_handler);
+    ASSERT_NE(custom, nullptr);
+    EXPECT_EQ(class_of(custom), "VornelleCreationCustom");
+    EXPECT_EQ((uint32_t)GetWindowLongA(custom, GWL_STYLE), style);
+    EXPECT_TRUE(GetWindowLongA(custom, GWL_EXSTYLE) & WS_EX_STATICEDGE);
+    RECT rect = rect_in(dialog, custom);
+    EXPECT_EQ(rect.left, 5);
+    EXPECT_EQ(rect.top, 6);
+    EXPECT_EQ(find_record(custom)->kind, CustomClass);
+    EXPECT_EQ(find_record(custom)->callback, other_handler);
+}
+
+TEST_F(CreationTest, CustomClassThatDoesNotExistMakesNothing) {
+    HWND dialog = keep(main_dialog());
+    ASSERT_NE(dialog, nullptr);
+    spy_on(dialog);
+    WindowRecord* before = windowRegistry.registryHead;
+    EXPECT_EQ(add_control(CustomClass, "VornelleNoSuchClass", dialog, 60, "", nullptr, 0, 0, 10,
+                          10, WS_CHILD | BS_DEFPUSHBUTTON, 0, nullptr),
+              nullptr);
+    EXPECT_EQ(add_control(CustomClass, nullptr, dialog, 61, "", nullptr, 0, 0, 10, 10, WS_CHILD, 0,
+                          nullptr),
+              nullptr);
+    EXPECT_EQ(child_count(dialog), 0);
+    EXPECT_EQ(windowRegistry.registryHead, before);
+    EXPECT_EQ(defIdRequests, 0);
+}

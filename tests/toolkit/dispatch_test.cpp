@@ -1,0 +1,619 @@
+// The dialog procedure on real dialogs: which callback an event reaches, how a
+// handled result gets to the sender, closing from the title bar and the system
+// menu, control colouring on a memory device context, canvas painting, the
+// dropped combo box and the removal of records with the dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "dispatch_support.h"
+#include "toolkit/control_colors.h"
+#include "toolkit/control_text.h"
+#include "toolkit/dialog_proc.h"
+
+using namespace vornelle;
+using namespace vornelle_test;
+
+namespace {
+
+class DispatchTest : public ToolkitWindowTest {
+protected:
+    void SetUp() override {
+        ToolkitWindowTest::SetUp();
+        dc_ = CreateCompatibleDC(NULL);
+        ASSERT_NE(dc_, (HDC)0);
+    }
+    void TearDown() override {
+        DeleteDC(dc_);
+        ToolkitWindowTest::TearDown();
+    }
+    // The DialogCallback as show_dialog_modal would store it, without the loop.
+    static void set_dialog_callback(HWND dialog, DialogCallback callback) {
+        ASSERT_NE(set_record_value(dialog, FIELD_CALLBACK, (LONG_PTR)callback), nullptr);
+    }
+    // Resets the device context to colours no table row gives.
+    void reset_dc() {
+        SetTextColor(dc_, RGB(1, 2, 3));
+        SetBkColor(dc_, RGB(4, 5, 6));
+        SetBkMode(dc_, OPAQUE);
+    }
+    HDC dc_ = 0;
+};
+
+TEST_F(DispatchTest, ControlCallbackGetsTheDialogAndTheClickUnchanged) {
+    HWND dialog = make_dialog();
+    HWND button = make_control(PushButton, dialog, 102, control_callback, "Go");
+    set_dialog_callback(dialog, dialog_callback);
+
+    SendMessageA(button, BM_CLICK, 0, 0);
+
+    ASSERT_EQ(controlRecorder.calls.size(), 1u);
+    const Call& call = controlRecorder.calls[0];
+    EXPECT_EQ(call.dialog, dialog);  // the dialog's handle, not the button's
+    EXPECT_EQ(call.message, (UINT)WM_COMMAND);
+    EXPECT_EQ(call.wParam, MAKEWPARAM(102, BN_CLICKED));
+    EXPECT_EQ(call.lParam, (LPARAM)button);
+    // The control's 0 lets dispatch go on to the dialog.
+    EXPECT_EQ(dialogRecorder.count(WM_COMMAND), 1);
+}
+
+TEST_F(DispatchTest, EveryNotificationOfTheControlReachesItsCallback) {
+    HWND dialog = make_dialog();
+    HWND button = make_control(PushButton, dialog, 102, control_callback, "Go");
+    const WORD codes[] = {BN_CLICKED, BN_SETFOCUS, 0x1234};
+    for (WORD code : codes) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(102, code), (LPARAM)button);
+    }
+    ASSERT_EQ(controlRecorder.calls.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(controlRecorder.calls[i].wParam, MAKEWPARAM(102, codes[i]));
+        EXPECT_EQ(controlRecorder.calls[i].lParam, (LPARAM)button);
+    }
+}
+
+// A handled result reaches the sender through the message-result slot; a value
+// the callback stored there itself wins.
+TEST_F(DispatchTest, HandledResultEndsDispatchAndReachesTheSender) {
+    struct Case {
+        const char* name;
+        LONG_PTR returned;
+        LONG_PTR storedByCallback;
+        LONG_PTR procedureResult;
+        LRESULT senderResult;
+        bool dialogCallbackCalled;
+    };
+    const Case cases[] = {
+        {"value", 77, 0, 77, 77, false},
+        {"own slot value", 1, 555, 1, 555, false},
+        {"negative value", -5, 0, -5, -5, false},
+        {"not handled", 0, 0, 0, 0, true},
+    };
+    HWND dialog = make_dialog();
+    HWND button = make_control(PushButton, dialog, 102, control_callback, "Go");
+    set_dialog_callback(dialog, dialog_callback);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        controlRecorder.reset();
+        dialogRecorder.reset();
+        controlRecorder.result = c.returned;
+        controlRecorder.storedResult = c.storedByCallback;
+
+        LRESULT sent = SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(102, BN_CLICKED),
+                                    (LPARAM)button);
+        EXPECT_EQ(sent, c.senderResult);
+        EXPECT_EQ(dialogRecorder.count(WM_COMMAND), c.dialogCallbackCalled ? 1 : 0);
+
+        // The procedure itself returns the callback's value.
+        dialogRecorder.reset();
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+        EXPECT_EQ(dialog_proc(dialog, WM_COMMAND, MAKEWPARAM(102, BN_CLICKED), (LPARAM)button),
+                  c.procedureResult);
+        EXPECT_EQ(GetWindowLongPtrA(dialog, DWLP_MSGRESULT),
+                  c.storedByCallback ? c.storedByCallback : c.procedureResult);
+    }
+}
+
+TEST_F(DispatchTest, DialogCallbackResultReachesTheSender) {
+    HWND dialog = make_dialog();
+    set_dialog_callback(dialog, dialog_callback);
+    dialogRecorder.result = 4242;
+    EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(300, 0), 0), 4242);
+    EXPECT_EQ(dialogRecorder.count(WM_COMMAND), 1);
+}
+
+// A control without a callback leaves the event to the dialog; a menu item with
+// the same identifier is not looked at.
+TEST_F(DispatchTest, ControlWithoutCallbackGoesToTheDialogNotTheMenu) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 201, nullptr, "label");
+    HMENU menu = CreateMenu();
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_DATA | MIIM_STRING;
+    item.wID = 201;
+    item.dwItemData = (ULONG_PTR)menu_callback;
+    item.dwTypeData = (LPSTR) "Item";
+    ASSERT_TRUE(InsertMenuItemA(menu, 0, TRUE, &item));
+    ASSERT_TRUE(SetMenu(dialog, menu));
+    set_dialog_callback(dialog, dialog_callback);
+
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(201, 0), (LPARAM)label);
+
+    EXPECT_TRUE(menuRecorder.calls.empty());
+    ASSERT_EQ(dialogRecorder.count(WM_COMMAND), 1);
+    EXPECT_EQ(dialogRecorder.calls.back().wParam, MAKEWPARAM(201, 0));
+}
+
+TEST_F(DispatchTest, MenuItemCallbackServesCommandsNoControlCarries) {
+    HWND dialog = make_dialog();
+    HMENU menu = CreateMenu();
+    struct Item {
+        UINT id;
+        ULONG_PTR data;
+    };
+    const Item items[] = {{301, (ULONG_PTR)menu_callback}, {302, 0}};
+    for (const Item& it : items) {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_DATA | MIIM_STRING;
+        item.wID = it.id;
+        item.dwItemData = it.data;
+        item.dwTypeData = (LPSTR) "Item";
+        ASSERT_TRUE(InsertMenuItemA(menu, 0, TRUE, &item));
+    }
+    ASSERT_TRUE(SetMenu(dialog, menu));
+    set_dialog_callback(dialog, dialog_callback);
+
+    // The item's callback handles the command: the dialog never sees it.
+    menuRecorder.result = 9;
+    EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(301, 0), 0), 9);
+    ASSERT_EQ(menuRecorder.calls.size(), 1u);
+    EXPECT_EQ(menuRecorder.calls[0].dialog, dialog);
+    EXPECT_EQ(menuRecorder.calls[0].wParam, MAKEWPARAM(301, 0));
+    EXPECT_EQ(dialogRecorder.count(WM_COMMAND), 0);
+
+    // Not handled by the item, or an item without data: the dialog's turn.
+    menuRecorder.result = 0;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(301, 0), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(302, 0), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(303, 0), 0);  // no such item
+    EXPECT_EQ(menuRecorder.calls.size(), 2u);
+    EXPECT_EQ(dialogRecorder.count(WM_COMMAND), 3);
+}
+
+TEST_F(DispatchTest, ScrollEventsReachTheScrollBarsCallback) {
+    HWND dialog = make_dialog();
+    HWND bar = make_control(ScrollBar, dialog, 401, control_callback);
+    set_dialog_callback(dialog, dialog_callback);
+
+    SendMessageA(dialog, WM_HSCROLL, SB_LINEDOWN, (LPARAM)bar);
+    SendMessageA(dialog, WM_VSCROLL, SB_LINEUP, (LPARAM)bar);
+    ASSERT_EQ(controlRecorder.calls.size(), 2u);
+    EXPECT_EQ(controlRecorder.calls[0].message, (UINT)WM_HSCROLL);
+    EXPECT_EQ(controlRecorder.calls[0].lParam, (LPARAM)bar);
+    EXPECT_EQ(controlRecorder.calls[1].message, (UINT)WM_VSCROLL);
+
+    // The dialog's own scroll bar (lParam 0) has no control callback.
+    controlRecorder.reset();
+    SendMessageA(dialog, WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_TRUE(controlRecorder.calls.empty());
+    EXPECT_EQ(dialogRecorder.count(WM_HSCROLL), 2);
+}
+
+TEST_F(DispatchTest, ActivationIsAnsweredWithoutAnyCallback) {
+    HWND dialog = make_dialog();
+    set_dialog_callback(dialog, dialog_callback);
+    for (WORD state : {WA_INACTIVE, WA_ACTIVE, WA_CLICKACTIVE}) {
+        EXPECT_EQ(dialog_proc(dialog, WM_ACTIVATE, MAKEWPARAM(state, 0), 0), 1) << state;
+    }
+    // Real activation by the platform.
+    ShowWindow(dialog, SW_SHOW);
+    SetActiveWindow(dialog);
+    pump_messages(20);
+    EXPECT_EQ(dialogRecorder.count(WM_ACTIVATE), 0);
+    EXPECT_GT(dialogRecorder.calls.size(), 0u);  // other messages did arrive
+}
+
+TEST_F(DispatchTest, DrawItemCallsTheDialogButIgnoresItsResult) {
+    HWND dialog = make_dialog();
+    HWND canvas = make_control(Canvas, dialog, 501, nullptr);
+    HWND label = make_control(Label, dialog, 502, nullptr, "label");
+    ASSERT_NE(label, (HWND)0);
+    WindowRecord* record = find_record(canvas);
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->kind, Canvas);
+    const int width = 16, height = 8;
+    if (!record->canvasDc) {
+        // The canvas surface as its record keeps it: freed with the record.
+        HDC screen = GetDC(NULL);
+        record->canvasDc = CreateCompatibleDC(screen);
+        record->canvasOldBitmap =
+            SelectObject(record->canvasDc, CreateCompatibleBitmap(screen, width, height));
+        ReleaseDC(NULL, screen);
+        record->canvasWidth = width;
+        record->canvasHeight = height;
+    }
+    RECT picture = {0, 0, record->canvasWidth, record->canvasHeight};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(record->canvasDc, &picture, red);
+    DeleteObject(red);
+
+    HDC screen = GetDC(NULL);
+    // Larger than the canvas control (120 x 24), so the pixel past its corner is there.
+    HBITMAP targetBitmap = CreateCompatibleBitmap(screen, 256, 64);
+    ReleaseDC(NULL, screen);
+    HGDIOBJ old = SelectObject(dc_, targetBitmap);
+    set_dialog_callback(dialog, dialog_callback);
+
+    struct Case {
+        const char* name;
+        UINT id;
+        UINT action;
+        LONG_PTR dialogResult;
+        INT_PTR expected;
+        bool painted;
+    };
+    const Case cases[] = {
+        {"canvas", 501, ODA_DRAWENTIRE, 0, 1, true},
+        {"canvas, dialog says handled", 501, ODA_DRAWENTIRE, 7, 1, true},
+        {"canvas, selection only", 501, ODA_SELECT, 0, 0, false},
+        {"canvas, focus and whole", 501, ODA_FOCUS | ODA_DRAWENTIRE, 0, 1, true},
+        {"not a canvas, dialog says handled", 502, ODA_DRAWENTIRE, 7, 0, false},
+        {"no such control", 599, ODA_DRAWENTIRE, 7, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RECT all = {0, 0, 256, 64};
+        FillRect(dc_, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+        dialogRecorder.reset();
+        dialogRecorder.result = c.dialogResult;
+        DRAWITEMSTRUCT item = {};
+        item.CtlType = ODT_STATIC;
+        item.CtlID = c.id;
+        item.itemAction = c.action;
+        item.hwndItem = GetDlgItem(dialog, c.id);
+        item.hDC = dc_;
+        item.rcItem = {20, 20, 40, 40};  // not used: the picture goes to the corner
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+
+        EXPECT_EQ(dialog_proc(dialog, WM_DRAWITEM, c.id, (LPARAM)&item), c.expected);
+        EXPECT_EQ(dialogRecorder.count(WM_DRAWITEM), 1);
+        EXPECT_EQ(GetWindowLongPtrA(dialog, DWLP_MSGRESULT), 0);
+        COLORREF inside = GetPixel(dc_, record->canvasWidth - 1, record->canvasHeight - 1);
+        EXPECT_EQ(inside, c.painted ? RGB(255, 0, 0) : RGB(255, 255, 255));
+        EXPECT_EQ(GetPixel(dc_, record->canvasWidth, record->canvasHeight), RGB(255, 255, 255));
+    }
+    SelectObject(dc_, old);
+    DeleteObject(targetBitmap);
+}
+
+struct ColorCase {
+    const char* name;
+    UINT message;
+    int32_t textColor;
+    int32_t backColor;
+    int textIndex;  // expected text: a system colour index, or one of the two below
+    int backIndex;  // expected background and brush: a system colour index, or below
+    bool transparent;
+};
+const int LITERAL = -100;    // the record's own colour (and brush)
+const int UNCHANGED = -101;  // left as it was (for the background: null-brush or no answer)
+
+const ColorCase colorCases[] = {
+    {"message box, system colours", WM_CTLCOLORMSGBOX, -1, -1, COLOR_MENUTEXT, COLOR_MENU, false},
+    {"edit, system colours", WM_CTLCOLOREDIT, -1, -1, COLOR_WINDOWTEXT, COLOR_WINDOW, false},
+    {"list box, system colours", WM_CTLCOLORLISTBOX, -1, -1, COLOR_WINDOWTEXT, COLOR_WINDOW,
+     false},
+    {"button, system colours", WM_CTLCOLORBTN, -1, -1, COLOR_BTNTEXT, COLOR_BTNFACE, false},
+    {"scroll bar, system colours", WM_CTLCOLORSCROLLBAR, -1, -1, COLOR_WINDOWTEXT,
+     COLOR_SCROLLBAR, false},
+    {"static, system colours", WM_CTLCOLORSTATIC, -1, -1, COLOR_WINDOWTEXT, COLOR_BTNFACE, false},
+    {"text set, background untouched", WM_CTLCOLORSTATIC, RGB(0, 0, 255), -3, LITERAL, UNCHANGED,
+     true},
+    {"text set, background transparent", WM_CTLCOLORBTN, RGB(0, 255, 0), -2, LITERAL, UNCHANGED,
+     true},
+    {"system text, background transparent", WM_CTLCOLORSTATIC, -1, -2, COLOR_WINDOWTEXT,
+     UNCHANGED, true},
+    {"both set", WM_CTLCOLOREDIT, RGB(0x33, 0x22, 0x11), RGB(0x66, 0x55, 0x44), LITERAL, LITERAL,
+     false},
+    {"system text, own background", WM_CTLCOLORSTATIC, -1, RGB(0x66, 0x55, 0x44),
+     COLOR_WINDOWTEXT, LITERAL, false},
+    {"black on black", WM_CTLCOLORSTATIC, 0, 0, LITERAL, LITERAL, false},
+};
+
+TEST_F(DispatchTest, ColoursFollowTheRecordAndTheSystemColourTable) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 601, nullptr, "label");
+    WindowRecord* record = find_record(label);
+    ASSERT_NE(record, nullptr);
+    for (const ColorCase& c : colorCases) {
+        SCOPED_TRACE(c.name);
+        record->textColor = c.textColor;
+        record->backColor = c.backColor;
+        if (record->backBrush) DeleteObject(record->backBrush);
+        record->backBrush = c.backColor >= 0 ? CreateSolidBrush(c.backColor) : 0;
+        reset_dc();
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+
+        INT_PTR brush = dialog_proc(dialog, c.message, (WPARAM)dc_, (LPARAM)label);
+
+        COLORREF text = c.textIndex == LITERAL ? (COLORREF)c.textColor : GetSysColor(c.textIndex);
+        EXPECT_EQ(GetTextColor(dc_), text);
+        if (c.backIndex == LITERAL) {
+            EXPECT_EQ(brush, (INT_PTR)record->backBrush);
+            EXPECT_EQ(GetBkColor(dc_), (COLORREF)c.backColor);
+        } else if (c.backIndex == UNCHANGED) {
+            EXPECT_EQ(brush, (INT_PTR)GetStockObject(NULL_BRUSH));
+            EXPECT_EQ(GetBkColor(dc_), RGB(4, 5, 6));
+        } else {
+            EXPECT_EQ(brush, (INT_PTR)GetSysColorBrush(c.backIndex));
+            EXPECT_EQ(GetBkColor(dc_), GetSysColor(c.backIndex));
+        }
+        EXPECT_EQ(GetBkMode(dc_), c.transparent ? TRANSPARENT : OPAQUE);
+        EXPECT_EQ(GetWindowLongPtrA(dialog, DWLP_MSGRESULT), 0);
+    }
+}
+
+TEST_F(DispatchTest, UntouchedTextColourLeavesTheColouringToThePlatform) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 601, nullptr, "label");
+    WindowRecord* record = find_record(label);
+    ASSERT_NE(record, nullptr);
+    const int32_t backColors[] = {-3, -2, -1, (int32_t)RGB(0, 255, 255)};
+    for (int32_t back : backColors) {
+        SCOPED_TRACE(back);
+        record->textColor = COLOR_UNTOUCHED;
+        record->backColor = back;
+        reset_dc();
+        EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc_, (LPARAM)label), 0);
+        EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
+        EXPECT_EQ(GetBkColor(dc_), RGB(4, 5, 6));
+        EXPECT_EQ(GetBkMode(dc_), OPAQUE);
+    }
+}
+
+TEST_F(DispatchTest, ThePlatformHandsTheBrushToTheControl) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 601, nullptr, "label");
+    WindowRecord* record = find_record(label);
+    ASSERT_NE(record, nullptr);
+    record->textColor = RGB(200, 0, 0);
+    record->backColor = RGB(0, 0, 200);
+    record->backBrush = CreateSolidBrush(RGB(0, 0, 200));
+    reset_dc();
+    EXPECT_EQ(SendMessageA(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc_, (LPARAM)label),
+              (LRESULT)record->backBrush);
+    EXPECT_EQ(GetTextColor(dc_), RGB(200, 0, 0));
+
+    // The dialog itself is coloured from its own record.
+    WindowRecord* dialogRecord = find_record(dialog);
+    ASSERT_NE(dialogRecord, nullptr);
+    dialogRecord->textColor = COLOR_SYSTEM;
+    dialogRecord->backColor = COLOR_SYSTEM;
+    reset_dc();
+    EXPECT_EQ(SendMessageA(dialog, WM_CTLCOLORDLG, (WPARAM)dc_, (LPARAM)dialog),
+              (LRESULT)GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(GetBkColor(dc_), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(DispatchTest, ComboBoxEditIsColouredFromTheComboBoxRecord) {
+    HWND dialog = make_dialog();
+    const char* items[] = {"one", "two", nullptr};
+    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", items, 10, 10, 120, 100, 0,
+                                  0, nullptr));
+    ASSERT_NE(combo, (HWND)0);
+    HWND edit = FindWindowExA(combo, NULL, "Edit", NULL);
+    ASSERT_NE(edit, (HWND)0);
+    ASSERT_EQ(find_record(edit), nullptr);
+    WindowRecord* record = find_record(combo);
+    ASSERT_NE(record, nullptr);
+    record->textColor = RGB(0, 0, 255);
+    record->backColor = COLOR_SYSTEM;
+
+    for (UINT message : {WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX}) {
+        reset_dc();
+        EXPECT_EQ(dialog_proc(dialog, message, (WPARAM)dc_, (LPARAM)edit),
+                  (INT_PTR)GetSysColorBrush(COLOR_WINDOW));
+        EXPECT_EQ(GetTextColor(dc_), RGB(0, 0, 255));
+        EXPECT_EQ(GetBkColor(dc_), GetSysColor(COLOR_WINDOW));
+    }
+    // Other messages from a window without a record are not answered.
+    reset_dc();
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc_, (LPARAM)edit), 0);
+    EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
+
+    // The child of a window that is not a combo box is left alone.
+    HWND label = make_control(Label, dialog, 702, nullptr, "x");
+    HWND child = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, label, 0, 0, 0);
+    ASSERT_NE(child, (HWND)0);
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLOREDIT, (WPARAM)dc_, (LPARAM)child), 0);
+}
+
+TEST_F(DispatchTest, DroppedComboFollowsDropDownAndCloseUp) {
+    HWND dialog = make_dialog();
+    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", nullptr, 10, 10, 120, 100,
+                                  0, 0, nullptr));
+    HWND button = make_control(PushButton, dialog, 702, nullptr, "b");
+
+    // The platform's own notifications.
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_EQ(droppedCombo, combo);
+    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(droppedCombo, (HWND)0);
+
+    // The codes count whatever control sends them.
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(702, CBN_DROPDOWN), (LPARAM)button);
+    EXPECT_EQ(droppedCombo, button);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(702, 9), (LPARAM)combo);
+    EXPECT_EQ(droppedCombo, button);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(702, CBN_CLOSEUP), (LPARAM)combo);
+    EXPECT_EQ(droppedCombo, (HWND)0);
+}
+
+TEST_F(DispatchTest, TheDroppedListOfAComboBoxIsColouredFromItsRecord) {
+    HWND dialog = make_dialog();
+    const char* items[] = {"one", "two", nullptr};
+    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", items, 10, 10, 120, 100, 0,
+                                  0, nullptr));
+    WindowRecord* record = find_record(combo);
+    ASSERT_NE(record, nullptr);
+    record->textColor = RGB(0, 128, 0);
+    record->backColor = COLOR_SYSTEM;
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+    ShowWindow(dialog, SW_SHOW);
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    // The platform reports no owner for the list: the dropped combo box stands in.
+    EXPECT_EQ(droppedCombo, combo);
+
+    reset_dc();
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)info.hwndList),
+              (INT_PTR)GetSysColorBrush(COLOR_WINDOW));
+    EXPECT_EQ(GetTextColor(dc_), RGB(0, 128, 0));
+    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+TEST_F(DispatchTest, AnUnownedListIsColouredThroughTheDroppedCombo) {
+    HWND dialog = make_dialog();
+    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", nullptr, 10, 10, 120, 100,
+                                  0, 0, nullptr));
+    WindowRecord* record = find_record(combo);
+    ASSERT_NE(record, nullptr);
+    record->textColor = RGB(255, 0, 0);
+    record->backColor = COLOR_TRANSPARENT;
+    // A top-level window with neither parent nor owner, like a dropped list.
+    HWND list = keep(CreateWindowExA(0, "LISTBOX", "", WS_POPUP, 0, 0, 50, 50, 0, 0, 0, 0));
+    ASSERT_NE(list, (HWND)0);
+    ASSERT_EQ(GetWindowLongPtrA(list, GWLP_HWNDPARENT), 0);
+
+    reset_dc();
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)list), 0);
+    EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
+
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(701, CBN_DROPDOWN), (LPARAM)combo);
+    reset_dc();
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)list),
+              (INT_PTR)GetStockObject(NULL_BRUSH));
+    EXPECT_EQ(GetTextColor(dc_), RGB(255, 0, 0));
+    EXPECT_EQ(GetBkMode(dc_), TRANSPARENT);
+}
+
+TEST_F(DispatchTest, RecordsGoWithTheDialogAfterItsCallbackSawTheLastMessage) {
+    HWND dialog = make_dialog();
+    HWND first = make_control(PushButton, dialog, 801, control_callback, "a");
+    HWND second = make_control(TextBox, dialog, 802, control_callback, "b");
+    set_dialog_callback(dialog, dialog_callback);
+    ASSERT_NE(find_record(first), nullptr);
+    ASSERT_NE(find_record(second), nullptr);
+
+    DestroyWindow(dialog);
+
+    ASSERT_FALSE(dialogRecorder.calls.empty());
+    EXPECT_EQ(dialogRecorder.calls.back().message, (UINT)WM_NCDESTROY);
+    EXPECT_TRUE(dialogRecorder.calls.back().dialogHasRecord);
+    EXPECT_EQ(find_record(dialog), nullptr);
+    EXPECT_EQ(find_record(first), nullptr);
+    EXPECT_EQ(find_record(second), nullptr);
+}
+
+// SC_CLOSE through the dispatch alone: the DialogCallback may keep the dialog.
+TEST_F(DispatchTest, SystemCloseEndsTheDialogUnlessTheDialogCallbackHandlesIt) {
+    struct Case {
+        const char* name;
+        WPARAM command;
+        LONG_PTR dialogResult;
+        bool closed;
+    };
+    const Case cases[] = {
+        {"close", SC_CLOSE, 0, true},
+        {"close, platform bits set", SC_CLOSE | 0x3, 0, true},
+        {"close kept by the dialog", SC_CLOSE, 1, false},
+        {"minimize", SC_MINIMIZE, 0, false},
+        {"move", SC_MOVE | 0x2, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        set_dialog_callback(dialog, dialog_callback);
+        dialogRecorder.result = c.dialogResult;
+        dialogRecorder.onlyMessage = WM_SYSCOMMAND;
+        int32_t endCode = 55;
+        set_record_value(dialog, FIELD_RESULT_TARGET, (LONG_PTR)&endCode);
+
+        SendMessageA(dialog, WM_SYSCOMMAND, c.command, 0);
+
+        EXPECT_EQ(IsWindow(dialog) == FALSE, c.closed);
+        EXPECT_EQ(endCode, c.closed ? 0 : 55);
+        EXPECT_EQ(dialogRecorder.count(WM_CLOSE), c.closed ? 1 : 0);
+        if (IsWindow(dialog)) DestroyWindow(dialog);
+    }
+}
+
+TEST_F(DispatchTest, SystemCloseWorksForADialogWithoutRecord) {
+    HWND dialog = make_dialog();
+    ASSERT_TRUE(destroy_record(dialog));
+    EXPECT_EQ(dialog_proc(dialog, WM_SYSCOMMAND, SC_CLOSE, 0), 1);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+// The user's ways of closing, through the modal loop.
+TEST_F(DispatchTest, AltF4EndsTheModalDialogWithEndCodeZero) {
+    HWND dialog = make_dialog();
+    int32_t endCode = 31;
+    // Alt held (context code bit 29), F4 scan code 0x3E.
+    PostMessageA(dialog, WM_SYSKEYDOWN, VK_F4, (LPARAM)(0x20000001 | (0x3E << 16)));
+    EXPECT_FALSE(run_modal(dialog, dialog_callback, &endCode));
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(endCode, 0);
+    ASSERT_EQ(dialogRecorder.count(WM_SYSCOMMAND), 1);
+    for (const Call& call : dialogRecorder.calls) {
+        if (call.message == WM_SYSCOMMAND) {
+            EXPECT_EQ(call.wParam & 0xFFF0, (WPARAM)SC_CLOSE);
+            RecordProperty("AltF4Command", std::to_string(call.wParam));
+        }
+    }
+}
+
+TEST_F(DispatchTest, SystemMenuCloseEndsTheModalDialog) {
+    HWND dialog = make_dialog();
+    int32_t endCode = 31;
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(run_modal(dialog, nullptr, &endCode));
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(endCode, 0);
+    EXPECT_EQ(find_record(dialog), nullptr);
+}
+
+HWND escapeDialog;
+bool escapeDialogAlive;
+
+void CALLBACK close_after_escape(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(0, id);
+    escapeDialogAlive = IsWindow(escapeDialog) != FALSE;
+    PostMessageA(escapeDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+TEST_F(DispatchTest, EscapeLeavesTheDialogOpen) {
+    HWND dialog = make_dialog();
+    HWND button = make_control(PushButton, dialog, 102, control_callback, "Go");
+    escapeDialog = dialog;
+    escapeDialogAlive = false;
+    focus_control(dialog, 102);
+    PostMessageA(button, WM_KEYDOWN, VK_ESCAPE, (LPARAM)(0x00010001));
+    SetTimer(0, 0, 100, close_after_escape);
+
+    EXPECT_FALSE(run_modal(dialog, dialog_callback, nullptr));
+
+    EXPECT_TRUE(escapeDialogAlive);
+    bool sawCancel = false;
+    for (const Call& call : dialogRecorder.calls) {
+        sawCancel |= call.message == WM_COMMAND && LOWORD(call.wParam) == IDCANCEL;
+    }
+    EXPECT_TRUE(sawCancel);
+    EXPECT_TRUE(controlRecorder.calls.empty());
+}
+
+}  // namespace
