@@ -27,5 +27,11 @@ build: configure
 test: build
 	@$(SESSION) --keepalive $(KEEPALIVE) ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
 
+# On the current X display; without one, a screenshot after one press (app/run.sh).
+.PHONY: run
+run: configure
+	@cmake --build $(BUILD) -j 2 --target vornelle
+	@app/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,91 @@
+// The main dialog: seeds the runtime's random source, lays out the dialog from
+// its table, runs it modally and returns 0. Pass phrases come from the secure
+// source only (never the time-seeded one), and the handler wipes its copy.
+#include "app/main_dialog.h"
+
+#include "passphrase/passphrase_builder.h"
+#include "passphrase/random_source.h"
+#include "runtime/startup.h"
+#include "toolkit/control_text.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialog.h"
+#include "toolkit/modal.h"
+
+namespace vornelle {
+
+const char MAIN_DIALOG_TITLE[] = "Vornelle   v 1.0";
+const char CREDIT_NOTICE[] = "Made by the Vornelle developers";
+
+HWND mainDialog = 0;
+RandomFill passphraseFill = platform_random_fill;
+
+// The introduction text, in the pieces it is put together from.
+struct TextPiece {
+    const char* chars;
+    uint32_t length;
+};
+#define VORNELLE_PIECE(literal) {literal, sizeof literal - 1}
+static const TextPiece INTRO_PIECES[] = {
+    VORNELLE_PIECE("This will generate a "),
+    VORNELLE_PIECE("\""),
+    VORNELLE_PIECE("safe"),
+    VORNELLE_PIECE("\""),
+    VORNELLE_PIECE(" WPA Pass Phrase, safe meaning that it contains only A-Z, a-z, and 0-9, so it "
+                   "should work on all makes of hardware.  It generates a 63 character passphrase, "
+                   "for an "),
+    VORNELLE_PIECE("extraordinary level of security.  You may select and copy directly to the "
+                   "clipboard."),
+};
+#undef VORNELLE_PIECE
+
+const MainDialogControl MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT] = {
+    {ID_INTRO_LABEL, Label, 10, 10, 460, 40, 0, 0, 0, 0},
+    {ID_PASSPHRASE_BOX, TextBox, 10, 50, 460, 22, "", 0x00810800, WS_EX_CLIENTEDGE, 0},
+    {ID_GENERATE_BUTTON, PushButton, 130, 80, 220, 25, "Generate WPA-PSK (Pass phrase) Now", 0, 0,
+     generate_handler},
+    {ID_CREDIT_LABEL, Label, 300, 110, 220, 33, CREDIT_NOTICE, 0, 0, 0},
+};
+
+void build_intro_text(ActivationRecord* activation, Text* intro) {
+    Text piece = {0};
+    text_assign(activation, intro, "", 0);
+    for (uint32_t i = 0; i < sizeof INTRO_PIECES / sizeof INTRO_PIECES[0]; ++i) {
+        text_assign(activation, &piece, INTRO_PIECES[i].chars, INTRO_PIECES[i].length);
+        text_concat(activation, intro, *intro, piece);
+    }
+    text_free(&piece);
+}
+
+LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
+    char passphrase[PASSPHRASE_LENGTH + 1];
+    if (build_secure_passphrase(passphraseFill, passphrase)) {
+        set_control_text(mainDialog, ID_PASSPHRASE_BOX, passphrase);
+    }
+    SecureZeroMemory(passphrase, sizeof passphrase);
+    return 0;
+}
+
+int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
+    ActivationRecord activation = {0};
+    seed(time_of_day());
+    mainDialog = new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE, DIALOG_CENTRE,
+                            MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT, MAIN_DIALOG_STYLE, 0);
+
+    Text intro = {0};
+    build_intro_text(&activation, &intro);
+    // Every control is added whatever became of the ones before it.
+    for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
+        const MainDialogControl& control = MAIN_DIALOG_CONTROLS[i];
+        add_control(control.kind, "", mainDialog, control.id,
+                    control.text ? control.text : text_chars(intro), 0, control.x, control.y,
+                    control.width, control.height, control.style, control.extendedStyle,
+                    control.callback);
+    }
+
+    focus_control(mainDialog, ID_GENERATE_BUTTON);
+    show_dialog_modal(mainDialog, 0, 0);
+    text_free(&intro);
+    return 0;
+}
+
+}  // namespace vornelle

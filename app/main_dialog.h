@@ -1,0 +1,56 @@
+// The main dialog: the main function, the layout table of its one dialog and
+// the button's generate handler, which fills the read-only text box with a new
+// pass phrase from the platform's cryptographic generator on every press.
+#pragma once
+#include <stdint.h>
+#include <windows.h>
+
+#include "passphrase/secure_source.h"
+#include "runtime/runtime_error.h"
+#include "runtime/text.h"
+#include "toolkit/window_registry.h"
+
+namespace vornelle {
+
+const int32_t ID_PASSPHRASE_BOX = 101;
+const int32_t ID_GENERATE_BUTTON = 102;
+const int32_t ID_INTRO_LABEL = 111;
+const int32_t ID_CREDIT_LABEL = 211;
+
+extern const char MAIN_DIALOG_TITLE[];  // "Vornelle", three spaces, "v 1.0"
+const int32_t MAIN_DIALOG_WIDTH = 480;  // client area, pixels
+const int32_t MAIN_DIALOG_HEIGHT = 165;
+const uint32_t MAIN_DIALOG_STYLE = 0x000A0000;  // WS_SYSMENU | WS_MINIMIZEBOX
+
+extern const char CREDIT_NOTICE[];
+const uint32_t INTRO_TEXT_LENGTH = 275;
+
+// One control of the dialog, in the order it is added.
+struct MainDialogControl {
+    int32_t id;
+    int32_t kind;         // ControlKind
+    int32_t x, y, width, height;
+    const char* text;     // null: the introduction text
+    uint32_t style;       // 0: the kind's default
+    uint32_t extendedStyle;
+    ControlCallback callback;
+};
+
+const int MAIN_DIALOG_CONTROL_COUNT = 4;
+extern const MainDialogControl MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
+
+// The main dialog's window handle: 0 until the main function creates it.
+extern HWND mainDialog;
+
+// Where the generate handler takes its random bytes: the platform's generator
+// (a test may swap in a failing or fixed one).
+extern RandomFill passphraseFill;
+
+// The introduction text, put together piece by piece into intro.
+void build_intro_text(ActivationRecord* activation, Text* intro);
+
+// The button's callback: a new pass phrase into the text box of mainDialog;
+// when the generator fails the box keeps its text. Always returns 0.
+LONG_PTR generate_handler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace vornelle

@@ -1,0 +1,44 @@
+#!/bin/bash
+# `make run`: starts the built vornelle.exe under Wine on the X display, or,
+# without one, on a virtual display where it presses the button once, saves a
+# screenshot of the dialog (its path is printed) and closes the program.
+#   usage: app/run.sh BUILD_FOLDER
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" != --demo ]; then
+  build=$(cd "${1:-build/mingw}" && pwd)
+  exe=$build/app/vornelle.exe
+  [ -e "$exe" ] || { echo "run: $exe is not built" >&2; exit 1; }
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    VORNELLE_USE_DISPLAY=1 exec "$root/.ci/wine-session" wine "$exe"
+  fi
+  echo "run: no X display; running on a virtual one and taking a screenshot" >&2
+  exec "$root/.ci/wine-session" "$0" --demo "$build"
+fi
+
+# Inside the session, on the virtual display.
+build=$2
+shot=$build/screenshot.png
+wine "$build/app/vornelle.exe" </dev/null >/dev/null 2>&1 &
+pid=$!
+window=$(xdotool search --sync --name '^Vornelle   v 1\.0$' 2>/dev/null | head -n 1)
+if [ -z "$window" ]; then
+  echo "run: the dialog did not appear" >&2
+  kill "$pid" 2>/dev/null
+  exit 1
+fi
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# The pointer over the dialog brings the keyboard there (no window manager);
+# the button has the focus, so Space presses it.
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + 10))
+sleep 0.5
+xdotool key space
+sleep 1
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
+echo "run: screenshot of the dialog after one press: $shot"
+xdotool key alt+F4
+wait "$pid"
+rc=$?
+echo "run: vornelle.exe ended with exit code $rc"
+exit $rc

@@ -1,0 +1,224 @@
+// Tests of vornelle.exe as a file: a 32-bit GUI program that imports only the
+// system libraries it needs and no function that touches files, the registry,
+// the network or other programs; its version information, manifest and icon.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string program_path() {
+    std::string path = VORNELLE_EXE;
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path;
+        for (char& c : path) {
+            if (c == '/') c = '\\';
+        }
+    }
+    return path;
+}
+
+std::vector<unsigned char> read_program() {
+    std::ifstream file(program_path(), std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(file),
+                                      std::istreambuf_iterator<char>());
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = (char)tolower((unsigned char)c);
+    return text;
+}
+
+// The parts of a PE32 image that the tests read.
+struct ProgramImage {
+    std::vector<unsigned char> bytes;
+    const IMAGE_NT_HEADERS32* headers = nullptr;
+
+    template <typename T>
+    const T* at(size_t offset) const {
+        if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return nullptr;
+        return (const T*)&bytes[offset];
+    }
+
+    // File offset of a relative virtual address, or 0 outside every section.
+    size_t offset_of(DWORD rva) const {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
+        for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i, ++section) {
+            DWORD size = section->Misc.VirtualSize ? section->Misc.VirtualSize
+                                                   : section->SizeOfRawData;
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + size) {
+                return rva - section->VirtualAddress + section->PointerToRawData;
+            }
+        }
+        return 0;
+    }
+
+    std::string string_at(DWORD rva) const {
+        size_t offset = offset_of(rva);
+        std::string text;
+        while (offset && offset < bytes.size() && bytes[offset]) text += (char)bytes[offset++];
+        return text;
+    }
+};
+
+ProgramImage load_program() {
+    ProgramImage image;
+    image.bytes = read_program();
+    const IMAGE_DOS_HEADER* dos = image.at<IMAGE_DOS_HEADER>(0);
+    if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return image;
+    const IMAGE_NT_HEADERS32* headers = image.at<IMAGE_NT_HEADERS32>(dos->e_lfanew);
+    if (!headers || headers->Signature != IMAGE_NT_SIGNATURE) return image;
+    image.headers = headers;
+    return image;
+}
+
+// Imported functions by library (lower-case name); ordinals as "#n".
+std::map<std::string, std::vector<std::string>> imports_of(const ProgramImage& image) {
+    std::map<std::string, std::vector<std::string>> imports;
+    const IMAGE_DATA_DIRECTORY& directory =
+        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    size_t offset = image.offset_of(directory.VirtualAddress);
+    for (const IMAGE_IMPORT_DESCRIPTOR* entry = image.at<IMAGE_IMPORT_DESCRIPTOR>(offset);
+         entry && entry->Name; entry = image.at<IMAGE_IMPORT_DESCRIPTOR>(offset += sizeof *entry)) {
+        std::vector<std::string>& functions = imports[lower(image.string_at(entry->Name))];
+        DWORD thunks = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
+        size_t thunkOffset = image.offset_of(thunks);
+        for (const DWORD* thunk = image.at<DWORD>(thunkOffset); thunk && *thunk;
+             thunk = image.at<DWORD>(thunkOffset += sizeof(DWORD))) {
+            if (*thunk & IMAGE_ORDINAL_FLAG32) {
+                functions.push_back("#" + std::to_string(*thunk & 0xFFFF));
+            } else {
+                functions.push_back(image.string_at(*thunk + 2));
+            }
+        }
+    }
+    return imports;
+}
+
+TEST(Executable, IsASmall32BitGuiProgramWithHardening) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr) << "not a PE file: " << program_path();
+    EXPECT_EQ(image.headers->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(image.headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    // No console window opens beside the dialog.
+    EXPECT_EQ(image.headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    WORD hardening = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+    EXPECT_EQ(image.headers->OptionalHeader.DllCharacteristics & hardening, hardening);
+    EXPECT_LE(image.bytes.size(), 24u * 1024) << "the program has outgrown its size budget";
+}
+
+// Every library the program may load, and what it is needed for.
+const char* const ALLOWED_LIBRARIES[][2] = {
+    {"kernel32.dll", "start-up values, time of day, thread-local state, Sleep, ExitProcess"},
+    {"user32.dll", "the dialog, its controls and the message loop"},
+    {"gdi32.dll", "control colours and canvas surfaces of the toolkit"},
+    {"ole32.dll", "CoInitialize and CoUninitialize"},
+    {"oleaut32.dll", "system strings that hold texts and window records"},
+    {"bcrypt.dll", "the platform's cryptographic generator behind every pass phrase"},
+};
+
+TEST(Executable, ImportsOnlyTheSystemLibrariesItNeeds) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    std::map<std::string, std::vector<std::string>> imports = imports_of(image);
+    ASSERT_FALSE(imports.empty());
+    for (const auto& library : imports) {
+        bool allowed = false;
+        for (const auto& row : ALLOWED_LIBRARIES) allowed = allowed || library.first == row[0];
+        EXPECT_TRUE(allowed) << "unexpected import of " << library.first;
+    }
+    EXPECT_EQ(imports.count("bcrypt.dll"), 1u);
+    const std::vector<std::string>& bcrypt = imports["bcrypt.dll"];
+    EXPECT_NE(std::find(bcrypt.begin(), bcrypt.end(), "BCryptGenRandom"), bcrypt.end());
+}
+
+// Parts of function names that would mean reaching files, the registry, the
+// environment, the network or other programs, or loading code beyond the
+// import table (which would make the list above meaningless).
+const char* const FORBIDDEN_NAME_PARTS[] = {
+    "File",     "Directory", "Pipe",   "Mailslot",    "Environment", "Internet", "Http",
+    "URLDownload", "WSA",    "socket", "connect",     "CreateProcess", "WinExec", "ShellExecute",
+    "LoadLibrary", "GetProcAddress", "fopen", "_open", "fwrite",
+};
+
+TEST(Executable, ImportsNoFileRegistryNetworkOrProcessFunction) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    for (const auto& library : imports_of(image)) {
+        for (const std::string& function : library.second) {
+            EXPECT_NE(function.compare(0, 3, "Reg"), 0) << library.first << ": " << function;
+            for (const char* part : FORBIDDEN_NAME_PARTS) {
+                EXPECT_EQ(function.find(part), std::string::npos)
+                    << library.first << ": " << function;
+            }
+        }
+    }
+}
+
+std::string version_string(const std::vector<char>& info, const char* name) {
+    char* value = nullptr;
+    UINT length = 0;
+    std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(info.data(), path.c_str(), (void**)&value, &length) || !value) return "";
+    return std::string(value);
+}
+
+TEST(Executable, CarriesItsVersionInformation) {
+    std::string path = program_path();
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), NULL);
+    ASSERT_NE(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", (void**)&fixed, &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileType, (DWORD)VFT_APP);
+
+    EXPECT_EQ(version_string(info, "ProductName"), "Vornelle");
+    EXPECT_EQ(version_string(info, "ProductVersion"), "1.0");
+    EXPECT_EQ(version_string(info, "FileVersion"), "1.0");
+    EXPECT_EQ(version_string(info, "OriginalFilename"), "vornelle.exe");
+    EXPECT_NE(version_string(info, "FileDescription").find("pass phrase"), std::string::npos);
+    EXPECT_NE(version_string(info, "LegalCopyright").find("The Vornelle developers"),
+              std::string::npos);
+}
+
+TEST(Executable, CarriesItsManifestAndIcon) {
+    HMODULE module = LoadLibraryExA(program_path().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, (HMODULE)0);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_MANIFEST);
+    ASSERT_NE(found, (HRSRC)0);
+    std::string manifest((const char*)LockResource(LoadResource(module, found)),
+                         SizeofResource(module, found));
+    // Runs with the user's own rights, and leaves DPI scaling to the system,
+    // which scales the pixel-laid-out dialog as a whole.
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+    EXPECT_NE(manifest.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos)
+        << "Windows 10 and 11 are not declared";
+
+    HICON icon = (HICON)LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0);
+    EXPECT_NE(icon, (HICON)0);
+    if (icon) {
+        ICONINFO info = {};
+        EXPECT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap = {};
+        GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, 32);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    FreeLibrary(module);
+}
+
+}  // namespace

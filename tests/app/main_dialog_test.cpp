@@ -1,0 +1,187 @@
+// The main dialog's parts in-process, on a real dialog laid out from the
+// program's table: texts show whole in the dialog's font, the handler draws on
+// the secure fill it is given, and failures leave the box or record an error.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "app/main_dialog.h"
+#include "runtime/startup.h"
+#include "runtime/system_memory.h"
+#include "toolkit/control_text.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialog.h"
+#include "toolkit/thread_state.h"
+
+using namespace vornelle;
+
+namespace {
+
+std::string box_text(HWND dialog) {
+    char text[128] = {};
+    GetDlgItemTextA(dialog, ID_PASSPHRASE_BOX, text, sizeof text);
+    return text;
+}
+
+bool zero_fill(void* buffer, uint32_t size) {
+    memset(buffer, 0, size);
+    return true;
+}
+
+bool failing_fill(void*, uint32_t) {
+    return false;
+}
+
+char* failing_allocate(uint32_t) {
+    return 0;
+}
+
+class MainDialogPartsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startupRecord.instance = GetModuleHandleA(NULL);
+        if (stateSlot == TLS_OUT_OF_INDEXES) {
+            ASSERT_TRUE(open_thread_states());
+        }
+        dialog_ = new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE, DIALOG_CENTRE,
+                             MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT, MAIN_DIALOG_STYLE, 0);
+        ASSERT_NE(dialog_, (HWND)0);
+        ActivationRecord activation = {};
+        build_intro_text(&activation, &intro_);
+        for (const MainDialogControl& control : MAIN_DIALOG_CONTROLS) {
+            add_control(control.kind, "", dialog_, control.id,
+                        control.text ? control.text : text_chars(intro_),
+                        0, control.x, control.y, control.width, control.height, control.style,
+                        control.extendedStyle, control.callback);
+        }
+        mainDialog = dialog_;
+    }
+
+    void TearDown() override {
+        passphraseFill = platform_random_fill;
+        systemAllocator = platform_system_allocate;
+        mainDialog = 0;
+        if (IsWindow(dialog_)) DestroyWindow(dialog_);
+        text_free(&intro_);
+    }
+
+    // The size text takes in the control's own font; wrapped at width when
+    // width is given (as a left-aligned label wraps it).
+    SIZE text_size(int id, const std::string& text, int width = 0) {
+        HWND control = GetDlgItem(dialog_, id);
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(control, WM_GETFONT, 0, 0));
+        RECT rect = {0, 0, width, 0};
+        UINT format = DT_CALCRECT | DT_EXPANDTABS | (width ? DT_WORDBREAK : DT_SINGLELINE);
+        DrawTextA(dc, text.c_str(), (int)text.size(), &rect, format);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
+        return size;
+    }
+
+    std::string text_of(int id) {
+        char text[512] = {};
+        GetDlgItemTextA(dialog_, id, text, sizeof text);
+        return text;
+    }
+
+    HWND dialog_ = 0;
+    Text intro_ = {};
+};
+
+TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
+    HFONT font = (HFONT)SendMessageA(dialog_, WM_GETFONT, 0, 0);
+    ASSERT_NE(font, (HFONT)0);
+    LOGFONTA logFont = {};
+    ASSERT_TRUE(GetObjectA(font, sizeof logFont, &logFont));
+    EXPECT_STREQ(logFont.lfFaceName, "MS Sans Serif");
+    HDC screen = GetDC(NULL);
+    EXPECT_EQ(logFont.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+    ReleaseDC(NULL, screen);
+    for (const MainDialogControl& control : MAIN_DIALOG_CONTROLS) {
+        EXPECT_EQ((HFONT)SendMessageA(GetDlgItem(dialog_, control.id), WM_GETFONT, 0, 0), font)
+            << control.id;
+    }
+}
+
+// A label clips what does not fit in it, and the credit label reaches 40
+// pixels beyond the dialog's right edge: every word must lie inside both.
+TEST_F(MainDialogPartsTest, LabelTextsShowWhole) {
+    std::string intro = text_of(ID_INTRO_LABEL);
+    ASSERT_EQ(intro.size(), INTRO_TEXT_LENGTH);
+    EXPECT_LE(text_size(ID_INTRO_LABEL, intro, 460).cy, 40);
+
+    std::string credit = text_of(ID_CREDIT_LABEL);
+    SIZE size = text_size(ID_CREDIT_LABEL, credit, 220);
+    EXPECT_LE(size.cx, MAIN_DIALOG_WIDTH - 300) << credit;
+    EXPECT_EQ(size.cy, text_size(ID_CREDIT_LABEL, "Xg").cy) << "not on one line: " << credit;
+}
+
+// The box has no horizontal scrolling: it shows only what fits in its width.
+TEST_F(MainDialogPartsTest, PassphrasesFitInTheBox) {
+    HWND box = GetDlgItem(dialog_, ID_PASSPHRASE_BOX);
+    RECT room = {};
+    SendMessageA(box, EM_GETRECT, 0, (LPARAM)&room);
+    // With this font a random pass phrase is 389 pixels wide on average and
+    // wider than 452 with a chance near 4e-7.
+    int widest = 0;
+    for (int i = 0; i < 100; ++i) {
+        generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0);
+        std::string passphrase = text_of(ID_PASSPHRASE_BOX);
+        ASSERT_EQ(passphrase.size(), 63u);
+        int width = text_size(ID_PASSPHRASE_BOX, passphrase).cx;
+        if (width > widest) widest = width;
+    }
+    EXPECT_LE(widest, room.right - room.left);
+}
+
+TEST_F(MainDialogPartsTest, PassphraseComesFromTheSecureFill) {
+    passphraseFill = zero_fill;
+    // The handler serves the dialog of mainDialog, whatever handle it is given.
+    EXPECT_EQ(generate_handler(0, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
+    EXPECT_EQ(box_text(dialog_), std::string(63, '0'));
+}
+
+TEST_F(MainDialogPartsTest, ButtonClickRunsTheHandler) {
+    passphraseFill = zero_fill;
+    SendMessageA(GetDlgItem(dialog_, ID_GENERATE_BUTTON), BM_CLICK, 0, 0);
+    EXPECT_EQ(box_text(dialog_), std::string(63, '0'));
+}
+
+TEST_F(MainDialogPartsTest, FailingGeneratorLeavesThePreviousText) {
+    set_control_text(dialog_, ID_PASSPHRASE_BOX, "previous");
+    passphraseFill = failing_fill;
+    EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
+    EXPECT_EQ(box_text(dialog_), "previous");
+
+    passphraseFill = platform_random_fill;
+    generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0);
+    EXPECT_EQ(box_text(dialog_).size(), 63u);
+}
+
+TEST(IntroText, IsPutTogetherWhole) {
+    ActivationRecord activation = {};
+    Text intro = {};
+    build_intro_text(&activation, &intro);
+    EXPECT_EQ(activation.errorWord, 0);
+    EXPECT_EQ(text_length(intro), INTRO_TEXT_LENGTH);
+    EXPECT_EQ(strncmp(text_chars(intro), "This will generate a \"safe\" WPA", 31), 0);
+    text_free(&intro);
+}
+
+TEST(IntroText, OutOfMemoryIsRecordedInTheCallersWord) {
+    ActivationRecord activation = {};
+    Text intro = {};
+    systemAllocator = failing_allocate;
+    build_intro_text(&activation, &intro);
+    systemAllocator = platform_system_allocate;
+    EXPECT_EQ(activation.errorWord, 0xB007);
+    EXPECT_EQ(text_length(intro), 0u);
+    text_free(&intro);
+}
+
+}  // namespace
