@@ -11,18 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/wine_path.h"
+
 namespace {
 
-std::string program_path() {
-    std::string path = VORNELLE_EXE;
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-    }
-    return path;
-}
+std::string program_path() { return vornelle_test::windows_path(VORNELLE_EXE); }
 
 std::vector<unsigned char> read_program() {
     std::ifstream file(program_path(), std::ios::binary);

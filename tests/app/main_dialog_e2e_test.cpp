@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/app/vornelle_window.h"
+#include "tests/support/wine_path.h"
 
 using namespace vornelle_test;
 
@@ -26,18 +27,7 @@ const char INTRO_TEXT[] =
 const int CLIENT_WIDTH = 480;
 const int CLIENT_HEIGHT = 165;
 
-// The program's path for CreateProcess: a Unix path is reached through Wine's
-// Z: drive.
-std::string program_path() {
-    std::string path = VORNELLE_EXE;
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-    }
-    return path;
-}
+std::string program_path() { return vornelle_test::windows_path(VORNELLE_EXE); }
 
 bool is_passphrase(const std::string& text) {
     if (text.size() != PASSPHRASE_LENGTH) return false;

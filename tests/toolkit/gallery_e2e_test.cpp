@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/app/vornelle_window.h"
+#include "tests/support/wine_path.h"
 
 using namespace vornelle_test;
 
@@ -14,16 +15,7 @@ namespace {
 
 const char GALLERY_TITLE[] = "Vornelle toolkit gallery";
 
-std::string gallery_path() {
-    std::string path = VORNELLE_GALLERY_EXE;
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-    }
-    return path;
-}
+std::string gallery_path() { return vornelle_test::windows_path(VORNELLE_GALLERY_EXE); }
 
 bool same_text_ignoring_case(const std::string& a, const std::string& b) {
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
