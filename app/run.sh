@@ -18,27 +18,19 @@ if [ "${1:-}" != --demo ]; then
 fi
 
 # Inside the session, on the virtual display.
+. "$root/.ci/window-tools.sh"
 build=$2
 shot=$build/screenshot.png
-wine "$build/app/vornelle.exe" </dev/null >/dev/null 2>&1 &
-pid=$!
-window=$(xdotool search --sync --name '^Vornelle   v 1\.0$' 2>/dev/null | head -n 1)
-if [ -z "$window" ]; then
-  echo "run: the dialog did not appear" >&2
-  kill "$pid" 2>/dev/null
-  exit 1
-fi
-eval "$(xdotool getwindowgeometry --shell "$window")"
+start_window_program "$build/app/vornelle.exe" '^Vornelle   v 1\.0$' || exit 1
 # The pointer over the dialog brings the keyboard there (no window manager);
 # the button has the focus, so Space presses it.
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + 10))
 sleep 0.5
 xdotool key space
 sleep 1
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
+grab_window "$shot"
 echo "run: screenshot of the dialog after one press: $shot"
-xdotool key alt+F4
-wait "$pid"
+close_window_program
 rc=$?
 echo "run: vornelle.exe ended with exit code $rc"
 exit $rc

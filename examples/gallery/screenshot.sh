@@ -16,25 +16,17 @@ if [ "${1:-}" != --inside ]; then
 fi
 
 # Inside the session, on the virtual display.
+. "$root/.ci/window-tools.sh"
 build=$2
 out=$3
-wine "$build/examples/gallery/vornelle_gallery.exe" </dev/null >/dev/null 2>&1 &
-pid=$!
-window=$(xdotool search --sync --name '^Vornelle toolkit gallery$' 2>/dev/null | head -n 1)
-if [ -z "$window" ]; then
-  echo "screenshot: the gallery did not appear" >&2
-  kill "$pid" 2>/dev/null
-  exit 1
-fi
-eval "$(xdotool getwindowgeometry --shell "$window")"
+start_window_program "$build/examples/gallery/vornelle_gallery.exe" \
+  '^Vornelle toolkit gallery$' || exit 1
 # The pointer over the title bar brings the keyboard there (no window manager).
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + 8))
 sleep 1
-mkdir -p "$(dirname "$out")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
+grab_window "$out"
 echo "screenshot: $out"
-xdotool key alt+F4
-wait "$pid"
+close_window_program
 rc=$?
 echo "screenshot: the gallery ended with exit code $rc"
 exit $rc
