@@ -33,5 +33,19 @@ run: configure
 	@cmake --build $(BUILD) -j 2 --target vornelle
 	@app/run.sh $(BUILD)
 
+# The release package $(DIST)/vornelle-1.0-win32.zip: the exe, README.md, LICENSE
+# and SHA256SUMS, with fixed times and modes so that equal inputs give equal zips.
+DIST ?= dist
+PKG = $(DIST)/vornelle-1.0-win32
+.PHONY: dist
+dist: configure
+	@cmake --build $(BUILD) -j 2 --target vornelle
+	@rm -rf $(PKG) $(PKG).zip && mkdir -p $(PKG)
+	@cp $(BUILD)/app/vornelle.exe README.md LICENSE $(PKG)/
+	@cd $(PKG) && sha256sum vornelle.exe README.md LICENSE > SHA256SUMS && chmod 644 * \
+	  && TZ=UTC touch -d @315532800 * && TZ=UTC zip -X -q ../vornelle-1.0-win32.zip \
+	     vornelle.exe README.md LICENSE SHA256SUMS
+	@rm -rf $(PKG) && echo "dist: $(PKG).zip"
+
 clean:
 	rm -rf $(BUILD)

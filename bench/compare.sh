@@ -1,0 +1,120 @@
+#!/bin/bash
+# Side-by-side comparison of vornelle.exe with the yardstick program
+# (bench/baseline), printed as ratios vornelle / baseline: exe size, launch to
+# visible window, idle CPU over 10 s with the dialog open, resident memory with
+# the dialog open, and the secure source's pass phrases per second against the
+# raw BCryptGenRandom fill of the same bytes. Timed figures are medians over
+# RUNS runs (default 11) that alternate which program goes first.
+#   bench/compare.sh [BUILD]        BUILD defaults to build/bench
+# Builds what it needs, then runs itself inside .ci/wine-session.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+BUILD=${1:-${BUILD:-build/bench}}
+RUNS=${RUNS:-11}
+IDLE_SECONDS=${IDLE_SECONDS:-10}
+export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
+
+if [ -z "${VORNELLE_BENCH_SESSION:-}" ]; then
+  # One Wine session per build folder: a second one would share, and at its end
+  # stop, the first one's wineserver.
+  mkdir -p "$BUILD"; exec 9>"$BUILD/.wine-session.lock"
+  flock -n 9 || { echo "${0##*/}: another bench script is running on $BUILD" >&2; exit 1; }
+  make configure BUILD="$BUILD" >/dev/null || exit 1
+  cmake --build "$BUILD" -j 2 --target baseline launch_wait passphrase_rate wine_keepalive \
+    >/dev/null || exit 1
+  [ -n "${APP_EXE:-}" ] || cmake --build "$BUILD" -j 2 --target vornelle >/dev/null \
+    || { echo "compare: vornelle.exe does not build" >&2; exit 1; }
+  keep=()
+  [ -e "$BUILD/tests/support/wine_keepalive.exe" ] && keep=(--keepalive "$BUILD/tests/support/wine_keepalive.exe")
+  VORNELLE_BENCH_SESSION=1 RUNS=$RUNS IDLE_SECONDS=$IDLE_SECONDS exec .ci/wine-session "${keep[@]}" "$0" "$BUILD"
+fi
+
+app=${APP_EXE:-$BUILD/app/vornelle.exe}
+base=$BUILD/bench/baseline/baseline.exe
+waiter=$BUILD/bench/launch_wait.exe
+rate=$BUILD/bench/passphrase_rate.exe
+for f in "$app" "$base" "$waiter" "$rate"; do
+  [ -e "$f" ] || { echo "compare: $f is missing" >&2; exit 1; }
+done
+hz=$(getconf CLK_TCK)
+
+median() { sort -g | awk '{v[NR]=$1} END {if (NR==0) print "nan"; else if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b+0==0) print "n/a"; else printf "%.3f\n", a/b}'; }
+field() { awk -v k="$1" '$1==k {print $2}'; }
+
+# The Linux process of a program started under this prefix from path $1.
+unix_pid_of() {
+  local p c
+  for p in /proc/[0-9]*; do
+    c=$(tr '\0' ' ' 2>/dev/null < "$p/cmdline") || continue
+    case "$c" in
+      *"$1"*) tr '\0' '\n' 2>/dev/null < "$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" \
+                && { echo "${p#/proc/}"; return 0; } ;;
+    esac
+  done
+  return 1
+}
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Launch to visible window: one discarded warm-up each, then RUNS alternating.
+wine "$waiter" launch "$app" >/dev/null; wine "$waiter" launch "$base" >/dev/null
+for i in $(seq 1 "$RUNS"); do
+  if [ $((i % 2)) = 1 ]; then order="app base"; else order="base app"; fi
+  for who in $order; do
+    exe=$app; [ "$who" = base ] && exe=$base
+    out=$(wine "$waiter" launch "$exe") || { echo "compare: launch of $exe failed: $out" >&2; exit 1; }
+    echo "$out" | field launch_ms >> "$tmp/launch.$who"
+  done
+done
+
+# Idle CPU and resident memory: both dialogs open over the same window of
+# IDLE_SECONDS, started in alternating order; CPU from utime + stime.
+for i in $(seq 1 "$RUNS"); do
+  if [ $((i % 2)) = 1 ]; then order="app base"; else order="base app"; fi
+  declare -A wpid upid t0
+  for who in $order; do
+    exe=$app; [ "$who" = base ] && exe=$base
+    # To a file: the started program inherits the output and keeps it open.
+    wine "$waiter" start "$exe" > "$tmp/start.$who" \
+      || { echo "compare: start of $exe failed: $(cat "$tmp/start.$who")" >&2; exit 1; }
+    wpid[$who]=$(field pid < "$tmp/start.$who")
+  done
+  sleep 1
+  for who in app base; do
+    exe=$app; [ "$who" = base ] && exe=$base
+    upid[$who]=$(unix_pid_of "$exe") || { echo "compare: no Linux process for $exe" >&2; exit 1; }
+    t0[$who]=$(cpu_ticks "${upid[$who]}")
+  done
+  sleep "$IDLE_SECONDS"
+  for who in app base; do
+    t1=$(cpu_ticks "${upid[$who]}")
+    awk -v a="${t0[$who]}" -v b="$t1" -v hz="$hz" 'BEGIN {print (b - a) * 1000 / hz}' >> "$tmp/cpu.$who"
+    rss_kib "${upid[$who]}" >> "$tmp/rss.$who"
+  done
+  for who in $order; do
+    out=$(wine "$waiter" close "${wpid[$who]}") || { echo "compare: close failed: $out" >&2; exit 1; }
+  done
+done
+
+rate_out=$(wine "$rate")
+
+size_app=$(stat -c %s "$app"); size_base=$(stat -c %s "$base")
+l_app=$(median < "$tmp/launch.app"); l_base=$(median < "$tmp/launch.base")
+c_app=$(median < "$tmp/cpu.app"); c_base=$(median < "$tmp/cpu.base")
+r_app=$(median < "$tmp/rss.app"); r_base=$(median < "$tmp/rss.base")
+secure=$(echo "$rate_out" | field secure_passphrases_per_s)
+raw=$(echo "$rate_out" | field raw_fills_per_s)
+
+printf '%-34s %12s %12s %8s  %s\n' metric vornelle baseline ratio target
+printf '%-34s %12s %12s %8s  %s\n' "exe size (bytes)" "$size_app" "$size_base" "$(ratio "$size_app" "$size_base")" "vornelle <= 24576 bytes"
+printf '%-34s %12s %12s %8s  %s\n' "launch to visible (ms, median)" "$l_app" "$l_base" "$(ratio "$l_app" "$l_base")" "<= 1.10"
+printf '%-34s %12s %12s %8s  %s\n' "idle CPU over ${IDLE_SECONDS} s (ms, median)" "$c_app" "$c_base" "$(ratio "$c_app" "$c_base")" "<= 1.10"
+printf '%-34s %12s %12s %8s  %s\n' "VmRSS, dialog open (KiB, median)" "$r_app" "$r_base" "$(ratio "$r_app" "$r_base")" "<= 1.10"
+printf '%-34s %12s %12s %8s  %s\n' "pass phrases/s vs raw fills/s" "$secure" "$raw" "$(ratio "$secure" "$raw")" ">= 0.5"
+echo "runs $RUNS (alternating); launch samples (ms): vornelle $(paste -sd' ' "$tmp/launch.app") | baseline $(paste -sd' ' "$tmp/launch.base")"
+echo "idle CPU samples (ms): vornelle $(paste -sd' ' "$tmp/cpu.app") | baseline $(paste -sd' ' "$tmp/cpu.base")"

@@ -1,0 +1,46 @@
+#!/bin/bash
+# Reproducible release: builds vornelle.exe twice, from two copies of the
+# sources in different folders into different build folders (product only, no
+# tests), and requires the two executables to be identical byte for byte. When
+# README.md and LICENSE are present it also packs both with `make dist` and
+# requires the two zips to be identical.
+#   reproducible_build.sh SOURCE_DIR WORK_DIR
+set -euo pipefail
+src=$(cd "$1" && pwd)
+work=$2
+rm -rf "$work"
+mkdir -p "$work/copy/of/the/sources"
+work=$(cd "$work" && pwd)
+copy=$work/copy/of/the/sources
+# Only the sources: no build output, packages or version-control data.
+tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
+
+build_product() {  # SOURCE BUILD_DIR
+  (cd "$1" && cmake --preset mingw -B "$2" -DVORNELLE_TESTS=OFF >/dev/null \
+     && cmake --build "$2" -j 2 --target vornelle >/dev/null)
+}
+build_product "$src" "$work/one"
+build_product "$copy" "$work/second-build-folder"
+a=$work/one/app/vornelle.exe
+b=$work/second-build-folder/app/vornelle.exe
+sha256sum "$a" "$b"
+if ! cmp "$a" "$b"; then
+  echo "FAIL: the two builds of vornelle.exe differ" >&2
+  cmp -l "$a" "$b" | head -20 >&2
+  exit 1
+fi
+echo "vornelle.exe: identical ($(stat -c %s "$a") bytes)"
+
+if [ -e "$src/README.md" ] && [ -e "$src/LICENSE" ]; then
+  make -C "$src" dist BUILD="$work/one" DIST="$work/dist-one" >/dev/null
+  sleep 1  # a later clock must not change the package
+  make -C "$copy" dist BUILD="$work/second-build-folder" DIST="$work/dist-two" >/dev/null
+  za=$work/dist-one/vornelle-1.0-win32.zip
+  zb=$work/dist-two/vornelle-1.0-win32.zip
+  sha256sum "$za" "$zb"
+  cmp "$za" "$zb" || { echo "FAIL: the two release zips differ" >&2; exit 1; }
+  unzip -l "$za"
+  echo "vornelle-1.0-win32.zip: identical"
+else
+  echo "note: README.md or LICENSE missing; release zip not compared"
+fi
