@@ -7,13 +7,18 @@
 
 namespace vornelle {
 
+void* platform_state_allocate(SIZE_T size) {
+    return GlobalAlloc(GMEM_ZEROINIT, size);
+}
+
+StateAllocator stateAllocator = platform_state_allocate;
 DWORD stateSlot = TLS_OUT_OF_INDEXES;
 ToolkitThreadState* firstThreadState;
 
 ToolkitThreadState* thread_state(uint8_t* failureCode) {
     ToolkitThreadState* state = (ToolkitThreadState*)TlsGetValue(stateSlot);
     if (state) return state;
-    state = (ToolkitThreadState*)GlobalAlloc(GMEM_ZEROINIT, sizeof *state);
+    state = (ToolkitThreadState*)stateAllocator(sizeof *state);
     if (!state) {
         if (failureCode) *failureCode = 7;
         return 0;

@@ -22,6 +22,12 @@ struct ToolkitThreadState {
 const char THREAD_DEFAULT_FONT_FACE[] = "MS Sans Serif";
 const int32_t THREAD_DEFAULT_FONT_SIZE = 8;
 
+// Hands out a zero-filled block of size bytes, or null: GlobalAlloc with
+// GMEM_ZEROINIT. A test may swap it to make the allocation fail.
+typedef void* (*StateAllocator)(SIZE_T size);
+void* platform_state_allocate(SIZE_T size);
+extern StateAllocator stateAllocator;
+
 extern DWORD stateSlot;
 extern ToolkitThreadState* firstThreadState;
 

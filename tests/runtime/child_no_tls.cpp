@@ -1,10 +1,12 @@
-// Test child: takes every thread-local storage index the platform will give,
+// Test child: takes every thread-local storage index the platform will give
+// (or, given the word no-memory, makes the thread state's allocation fail),
 // then enters the real run_process. Its main function must never run: if it
 // does, it writes "main_ran" to the file named by VORNELLE_CHILD_REPORT.
 #include <string.h>
 #include <windows.h>
 
 #include "runtime/startup.h"
+#include "toolkit/thread_state.h"
 
 using namespace vornelle;
 
@@ -21,8 +23,16 @@ int32_t vornelle::application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
     return 0;
 }
 
+static void* no_memory(SIZE_T) {
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    while (TlsAlloc() != TLS_OUT_OF_INDEXES) {
+    if (strstr(GetCommandLineA(), " no-memory")) {
+        stateAllocator = no_memory;
+    } else {
+        while (TlsAlloc() != TLS_OUT_OF_INDEXES) {
+        }
     }
     run_process(application_main);
 }

@@ -145,4 +145,12 @@ TEST(Process, NoThreadLocalStorageIndexEndsWith255BeforeMain) {
     EXPECT_FALSE(run.reported) << "the main function ran";
 }
 
+TEST(Process, NoMemoryForTheFirstThreadStateEndsWith255BeforeMain) {
+    std::string exe = child_path("runtime_child_no_tls.exe");
+    ChildRun run = run_child(exe, "\"" + exe + "\" no-memory");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(255u, run.exitCode);
+    EXPECT_FALSE(run.reported) << "the main function ran";
+}
+
 }  // namespace

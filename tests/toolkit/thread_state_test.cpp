@@ -62,6 +62,33 @@ TEST_F(ThreadStateTest, StartupThreadHasTheDefaultDialogFont) {
         EXPECT_EQ(state->defaultFontFace[i], 0) << "byte " << i;
 }
 
+void* no_memory(SIZE_T) { return nullptr; }
+
+TEST_F(ThreadStateTest, NoMemoryGivesCodeSevenAndALaterCallTriesAgain) {
+    run_on_new_thread([] {
+        stateAllocator = no_memory;
+        uint8_t code = 0;
+        EXPECT_EQ(thread_state(&code), nullptr);
+        EXPECT_EQ(code, 7);
+        EXPECT_EQ(TlsGetValue(stateSlot), nullptr) << "a failed thread keeps no state";
+        stateAllocator = platform_state_allocate;
+        ToolkitThreadState* state = thread_state(&code);
+        ASSERT_NE(state, nullptr);
+        EXPECT_STREQ(state->defaultFontFace, "MS Sans Serif");
+        release_thread_state();
+    });
+    stateAllocator = platform_state_allocate;
+}
+
+TEST(ThreadStateOpening, FailsWhenTheFirstStateCannotBeMade) {
+    stateAllocator = no_memory;
+    bool opened = open_thread_states();
+    stateAllocator = platform_state_allocate;
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(firstThreadState, nullptr);
+    TlsFree(stateSlot);
+}
+
 TEST_F(ThreadStateTest, SameThreadGetsTheSameBlock) {
     ToolkitThreadState* state = thread_state();
     set_font(state, "Tahoma", 11);
