@@ -41,8 +41,8 @@ void run_process(MainFunction main) {
     reset_guarded_call();
     randomSource.state = RANDOM_UNSEEDED;
     randomSource.last = RANDOM_UNSEEDED;
-    // The C library has left its own control word (0x037F); the process
-    // computes in 0x133F from here on.
+    // Whatever control word ran before (the platform's, or a C library's
+    // 0x037F), the process computes in 0x133F from here on.
     fpu_set_control_word(FPU_PROCESS_CONTROL_WORD);
 
     int32_t result = main(startupRecord.instance, 0, startupRecord.commandTail,
