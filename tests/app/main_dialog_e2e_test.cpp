@@ -52,31 +52,15 @@ RECT rect_in_client(HWND dialog, HWND window) {
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string commandLine = "\"" + program_path() + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL,
-                                   &startup, &process_))
-            << "cannot start " << commandLine << ", error " << GetLastError();
-        ASSERT_TRUE(wait_until([&] { return (dialog_ = find_visible_dialog(process_.dwProcessId)) != 0; },
-                               20000))
-            << "no visible dialog of the program";
-        DWORD_PTR ignored = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored))
-            << "the dialog does not answer";
+        std::string failure = start_dialog_program(program_path(), &program_);
+        ASSERT_EQ(failure, "");
+        process_ = program_.process;
+        dialog_ = program_.dialog;
         box_ = GetDlgItem(dialog_, 101);
         button_ = GetDlgItem(dialog_, 102);
     }
 
-    void TearDown() override {
-        if (!process_.hProcess) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 10000);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
+    void TearDown() override { stop_dialog_program(&program_); }
 
     bool running() { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
 
@@ -108,6 +92,7 @@ protected:
         return text;
     }
 
+    DialogProgram program_ = {};
     PROCESS_INFORMATION process_ = {};
     HWND dialog_ = 0;
     HWND box_ = 0;

@@ -71,4 +71,45 @@ inline HWND find_visible_dialog(DWORD processId) {
     return search.found;
 }
 
+// A dialog program started for a test, and the dialog it showed.
+struct DialogProgram {
+    PROCESS_INFORMATION process;
+    HWND dialog;
+};
+
+// Starts the program at path (a Windows path) and waits until its dialog is
+// visible and answers; "" on success, otherwise what went wrong.
+inline std::string start_dialog_program(const std::string& path, DialogProgram* program) {
+    *program = DialogProgram();
+    std::string commandLine = "\"" + path + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &program->process)) {
+        return "cannot start " + commandLine + ", error " + std::to_string(GetLastError());
+    }
+    if (!wait_until([&] {
+            return (program->dialog = find_visible_dialog(program->process.dwProcessId)) != 0;
+        }, 20000)) {
+        return "no visible dialog of " + path;
+    }
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(program->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) {
+        return "the dialog of " + path + " does not answer";
+    }
+    return "";
+}
+
+// Ends the program if it still runs and lets go of its handles.
+inline void stop_dialog_program(DialogProgram* program) {
+    if (!program->process.hProcess) return;
+    if (WaitForSingleObject(program->process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(program->process.hProcess, 1);
+        WaitForSingleObject(program->process.hProcess, 10000);
+    }
+    CloseHandle(program->process.hThread);
+    CloseHandle(program->process.hProcess);
+    *program = DialogProgram();
+}
+
 }  // namespace vornelle_test
