@@ -493,6 +493,41 @@ TEST_F(CreationTest, FontIsTheThreadsDefaultDialogFontAtThatMoment) {
     EXPECT_LT(font.lfHeight, expectedHeight);  // 14 points is taller than 8
 }
 
+void* no_memory(SIZE_T) { return nullptr; }
+
+struct FontSeen {
+    bool created;
+    std::string face;
+};
+
+DWORD WINAPI dialog_without_thread_state(void* argument) {
+    FontSeen* seen = static_cast<FontSeen*>(argument);
+    stateAllocator = no_memory;
+    HWND dialog = new_dialog(DIALOG_PIXELS, NULL, "No state", -1, -1, 100, 50, 0, 0);
+    stateAllocator = platform_state_allocate;
+    seen->created = dialog != 0;
+    LOGFONTA font = {};
+    if (dialog && GetObjectA(find_record(dialog)->font, sizeof font, &font)) {
+        seen->face = font.lfFaceName;
+    }
+    if (dialog) DestroyWindow(dialog);
+    return 0;
+}
+
+TEST_F(CreationTest, AThreadWithoutStateGetsTheStartupDefaultFont) {
+    // Were a state made, it would inherit "Tahoma" from the start-up thread.
+    ToolkitThreadState saved = *firstThreadState;
+    strcpy(firstThreadState->defaultFontFace, "Tahoma");
+    FontSeen seen = {false, ""};
+    HANDLE thread = CreateThread(NULL, 0, dialog_without_thread_state, &seen, 0, NULL);
+    ASSERT_NE(thread, (HANDLE)0);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    *firstThreadState = saved;
+    EXPECT_TRUE(seen.created);
+    EXPECT_EQ(seen.face, "MS Sans Serif");
+}
+
 TEST_F(CreationTest, TitleBytesShowAsTheSameCodePoints) {
     HWND dialog = keep(new_dialog(DIALOG_PIXELS, NULL, "Caf\xE9 \xFF", -1, -1, 100, 50, 0, 0));
     ASSERT_NE(dialog, nullptr);
