@@ -16,10 +16,6 @@ IDLE_SECONDS=${IDLE_SECONDS:-10}
 export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
 
 if [ -z "${VORNELLE_BENCH_SESSION:-}" ]; then
-  # One Wine session per build folder: a second one would share, and at its end
-  # stop, the first one's wineserver.
-  mkdir -p "$BUILD"; exec 9>"$BUILD/.wine-session.lock"
-  flock -n 9 || { echo "${0##*/}: another bench script is running on $BUILD" >&2; exit 1; }
   make configure BUILD="$BUILD" >/dev/null || exit 1
   cmake --build "$BUILD" -j 2 --target baseline launch_wait passphrase_rate wine_keepalive \
     >/dev/null || exit 1

@@ -15,10 +15,6 @@ export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
 app=${APP_EXE:-$BUILD/app/vornelle.exe}
 
 make configure BUILD="$BUILD" >/dev/null || exit 1
-# One Wine session per build folder: a second one would share, and at its end
-# stop, the first one's wineserver.
-mkdir -p "$BUILD"; exec 9>"$BUILD/.wine-session.lock"
-flock -n 9 || { echo "${0##*/}: another bench script is running on $BUILD" >&2; exit 1; }
 cmake --build "$BUILD" -j 2 --target soak_driver wine_keepalive >/dev/null || exit 1
 [ -n "${APP_EXE:-}" ] || cmake --build "$BUILD" -j 2 --target vornelle >/dev/null \
   || { echo "soak: vornelle.exe does not build" >&2; exit 1; }

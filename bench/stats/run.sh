@@ -23,10 +23,6 @@ TESTS=${TESTS:-"0 1 2 3 8 15 100 101 102 200:4 205 206 209"}
 export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
 
 if [ -z "${VORNELLE_STATS_SESSION:-}" ]; then
-  # One Wine session per build folder: a second one would share, and at its end
-  # stop, the first one's wineserver.
-  mkdir -p "$BUILD"; exec 9>"$BUILD/.wine-session.lock"
-  flock -n 9 || { echo "${0##*/}: another bench script is running on $BUILD" >&2; exit 1; }
   if ! command -v dieharder >/dev/null; then
     echo "stats: installing dieharder" >&2
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dieharder \
