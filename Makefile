@@ -1,47 +1,60 @@
 # The project's two commands. Each sets up what it needs on a fresh Debian 12
 # machine (as root): packages, the Wine prefix, a virtual display.
-#   make test   build everything and run every test under Wine
-#   make run    build and start vornelle.exe
-# BUILD names another build folder (each has its own Wine prefix), CTEST_ARGS
-# passes options to ctest (e.g. CTEST_ARGS="-R Registry").
+#   make test   build both architectures and run every test under Wine, for
+#               each architecture this machine can run
+#   make run    build and start vornelle.exe (i686 where 32-bit programs run,
+#               else x86_64)
+# ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
+# another build root (default: build), holding a folder per architecture, each
+# with its own Wine prefix; CTEST_ARGS passes options to ctest (e.g.
+# CTEST_ARGS="-R Registry").
 MAKEFLAGS += --no-print-directory
-BUILD ?= build/mingw
-export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
-SESSION := .ci/wine-session
-KEEPALIVE := $(BUILD)/tests/support/wine_keepalive.exe
+BUILD ?= build
+ARCHS ?= i686 x86_64
 CTEST_ARGS ?=
+PRODUCT := $(BUILD)/i686/app/vornelle.exe
 
-.PHONY: all setup configure build test clean
+.PHONY: all setup configure build test clean run dist product
 
 all: build
 
 setup:
 	@.ci/setup
 
-configure: setup
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake --preset mingw -B $(BUILD) >/dev/null
+# One build folder per architecture, configured once from its preset.
+configure-%: setup
+	@[ -f $(BUILD)/$*/CMakeCache.txt ] || cmake --preset $* -B $(BUILD)/$* >/dev/null
 
-build: configure
-	@cmake --build $(BUILD) -j 2
+configure: $(addprefix configure-,$(ARCHS))
+
+build-%: configure-%
+	@cmake --build $(BUILD)/$* -j 2
+
+# The released i686 program, which every suite checks as a file.
+product: configure-i686
+	@cmake --build $(BUILD)/i686 -j 2 --target vornelle
+
+build: product $(addprefix build-,$(ARCHS))
 
 test: build
-	@$(SESSION) --keepalive $(KEEPALIVE) ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
+	@.ci/test-suites $(BUILD) "$(ARCHS)" $(CTEST_ARGS)
 
 # On the current X display; without one, a screenshot after one press (app/run.sh).
-.PHONY: run
-run: configure
-	@cmake --build $(BUILD) -j 2 --target vornelle
-	@app/run.sh $(BUILD)
+run: setup
+	@arch=i686; why=$$(.ci/can-run i686) || { arch=x86_64; \
+	  echo "run: the x86_64 build, since $$why" >&2; }; \
+	  echo "run: vornelle.exe for $$arch" >&2; \
+	  $(MAKE) configure-$$arch && cmake --build $(BUILD)/$$arch -j 2 --target vornelle \
+	  && app/run.sh $(BUILD)/$$arch
 
-# The release package $(DIST)/vornelle-1.0-win32.zip: the exe, README.md, LICENSE
-# and SHA256SUMS, with fixed times and modes so that equal inputs give equal zips.
+# The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
+# LICENSE and SHA256SUMS, with fixed times and modes so that equal inputs give
+# equal zips.
 DIST ?= dist
 PKG = $(DIST)/vornelle-1.0-win32
-.PHONY: dist
-dist: configure
-	@cmake --build $(BUILD) -j 2 --target vornelle
+dist: product
 	@rm -rf $(PKG) $(PKG).zip && mkdir -p $(PKG)
-	@cp $(BUILD)/app/vornelle.exe README.md LICENSE $(PKG)/
+	@cp $(PRODUCT) README.md LICENSE $(PKG)/
 	@cd $(PKG) && sha256sum vornelle.exe README.md LICENSE > SHA256SUMS && chmod 644 * \
 	  && TZ=UTC touch -d @315532800 * && TZ=UTC zip -X -q ../vornelle-1.0-win32.zip \
 	     vornelle.exe README.md LICENSE SHA256SUMS

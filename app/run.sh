@@ -7,7 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${1:-}" != --demo ]; then
-  build=$(cd "${1:-build/mingw}" && pwd)
+  build=$(cd "${1:-build/i686}" && pwd)
   exe=$build/app/vornelle.exe
   [ -e "$exe" ] || { echo "run: $exe is not built" >&2; exit 1; }
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -5,18 +5,22 @@
 # the dialog open, and the secure source's pass phrases per second against the
 # raw BCryptGenRandom fill of the same bytes. Timed figures are medians over
 # RUNS runs (default 11) that alternate which program goes first.
-#   bench/compare.sh [BUILD]        BUILD defaults to build/bench
+#   bench/compare.sh [BUILD]        BUILD defaults to build/bench/ARCH
 # Builds what it needs, then runs itself inside .ci/wine-session.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-BUILD=${1:-${BUILD:-build/bench}}
+# The architecture measured: i686 where this machine runs 32-bit programs,
+# else x86_64 (ARCH chooses); its own build folder and Wine prefix.
+ARCH=${ARCH:-$(.ci/can-run i686 >/dev/null && echo i686 || echo x86_64)}
+BUILD=${1:-${BUILD:-build/bench/$ARCH}}
 RUNS=${RUNS:-11}
 IDLE_SECONDS=${IDLE_SECONDS:-10}
 export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
 
 if [ -z "${VORNELLE_BENCH_SESSION:-}" ]; then
-  make configure BUILD="$BUILD" >/dev/null || exit 1
+  .ci/setup || exit 1
+  [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset "$ARCH" -B "$BUILD" >/dev/null || exit 1
   cmake --build "$BUILD" -j 2 --target baseline launch_wait passphrase_rate wine_keepalive \
     >/dev/null || exit 1
   [ -n "${APP_EXE:-}" ] || cmake --build "$BUILD" -j 2 --target vornelle >/dev/null \
@@ -106,6 +110,8 @@ r_app=$(median < "$tmp/rss.app"); r_base=$(median < "$tmp/rss.base")
 secure=$(echo "$rate_out" | field secure_passphrases_per_s)
 raw=$(echo "$rate_out" | field raw_fills_per_s)
 
+measured=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
+echo "architecture measured: ${measured:-unknown} ($BUILD, under $(wine --version 2>/dev/null) $WINEARCH)"
 printf '%-34s %12s %12s %8s  %s\n' metric vornelle baseline ratio target
 printf '%-34s %12s %12s %8s  %s\n' "exe size (bytes)" "$size_app" "$size_base" "$(ratio "$size_app" "$size_base")" "vornelle <= 24576 bytes"
 printf '%-34s %12s %12s %8s  %s\n' "launch to visible (ms, median)" "$l_app" "$l_base" "$(ratio "$l_app" "$l_base")" "<= 1.10"

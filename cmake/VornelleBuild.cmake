@@ -10,6 +10,14 @@ else()
   add_link_options(-static -Wl,--no-insert-timestamp)
 endif()
 
+# The process entry's linker name: the runtime's WinMain is __stdcall with
+# 16 bytes of arguments, decorated on i686 and plain on x86_64.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VORNELLE_ENTRY_SYMBOL WinMain)
+else()
+  set(VORNELLE_ENTRY_SYMBOL _WinMain@16)
+endif()
+
 # The program's own code: warnings are errors, and nothing that drags the C++
 # runtime's exception machinery or streams into the executable.
 function(vornelle_product_code target)

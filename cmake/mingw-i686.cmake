@@ -1,6 +1,7 @@
 # Cross toolchain: 32-bit Windows (PE32, i686) with MinGW-w64's posix-thread
-# compilers; the executables it builds are run under Wine, so CTest and
-# gtest_discover_tests reach them through the cross-compiling emulator.
+# compilers: the product. The executables it builds are run under Wine, so
+# CTest and gtest_discover_tests reach them through the cross-compiling
+# emulator; the Wine session puts a `wine` of this architecture first on PATH.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 

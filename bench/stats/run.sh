@@ -7,13 +7,16 @@
 #     with the same tests, on the time-seeded generator's draws (the negative
 #     control: must fail at least one test).
 # The dieharder package is installed when missing (needs root).
-#   bench/stats/run.sh [BUILD]       BUILD defaults to build/bench
+#   bench/stats/run.sh [BUILD]       BUILD defaults to build/bench/ARCH
 # Environment: COUNT (pass phrases, default 1000000), TESTS (dieharder test
 # list, default below).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-BUILD=${1:-${BUILD:-build/bench}}
+# The architecture measured: i686 where this machine runs 32-bit programs,
+# else x86_64 (ARCH chooses); its own build folder and Wine prefix.
+ARCH=${ARCH:-$(.ci/can-run i686 >/dev/null && echo i686 || echo x86_64)}
+BUILD=${1:-${BUILD:-build/bench/$ARCH}}
 COUNT=${COUNT:-1000000}
 # Chosen to finish in minutes on the secure stream (about 30 MB/s under Wine):
 # birthdays, OPERM5, 32x32 and 6x8 binary rank, count-the-1s stream, runs,
@@ -28,7 +31,8 @@ if [ -z "${VORNELLE_STATS_SESSION:-}" ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dieharder \
       >/dev/null || { echo "stats: cannot install dieharder" >&2; exit 1; }
   fi
-  make configure BUILD="$BUILD" >/dev/null || exit 1
+  .ci/setup || exit 1
+  [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset "$ARCH" -B "$BUILD" >/dev/null || exit 1
   cmake --build "$BUILD" -j 2 --target chi_squared draw_stream >/dev/null || exit 1
   VORNELLE_STATS_SESSION=1 COUNT=$COUNT TESTS=$TESTS exec .ci/wine-session "$0" "$BUILD"
 fi

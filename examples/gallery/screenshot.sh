@@ -7,7 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
 if [ "${1:-}" != --inside ]; then
-  build=$(cd "${1:-build/mingw}" && pwd)
+  build=$(cd "${1:-build/i686}" && pwd)
   out=$(realpath -m "${2:-$root/docs/gallery.png}")
   [ -e "$build/examples/gallery/vornelle_gallery.exe" ] || {
     echo "screenshot: $build/examples/gallery/vornelle_gallery.exe is not built" >&2; exit 1; }

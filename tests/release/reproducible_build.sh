@@ -1,5 +1,5 @@
 #!/bin/bash
-# Reproducible release: builds vornelle.exe twice, from two copies of the
+# Reproducible release: builds the i686 vornelle.exe twice, from two copies of the
 # sources in different folders into different build folders (product only, no
 # tests), and requires the two executables to be identical byte for byte. When
 # README.md and LICENSE are present it also packs both with `make dist` and
@@ -16,13 +16,14 @@ copy=$work/copy/of/the/sources
 tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
 
 build_product() {  # SOURCE BUILD_DIR
-  (cd "$1" && cmake --preset mingw -B "$2" -DVORNELLE_TESTS=OFF >/dev/null \
+  (cd "$1" && cmake --preset i686 -B "$2" -DVORNELLE_TESTS=OFF >/dev/null \
      && cmake --build "$2" -j 2 --target vornelle >/dev/null)
 }
-build_product "$src" "$work/one"
-build_product "$copy" "$work/second-build-folder"
-a=$work/one/app/vornelle.exe
-b=$work/second-build-folder/app/vornelle.exe
+# Build roots as `make` lays them out: the i686 folder under each.
+build_product "$src" "$work/one/i686"
+build_product "$copy" "$work/second-build-folder/i686"
+a=$work/one/i686/app/vornelle.exe
+b=$work/second-build-folder/i686/app/vornelle.exe
 sha256sum "$a" "$b"
 if ! cmp "$a" "$b"; then
   echo "FAIL: the two builds of vornelle.exe differ" >&2
