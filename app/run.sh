@@ -10,6 +10,8 @@ if [ "${1:-}" != --demo ]; then
   build=$(cd "${1:-build/i686}" && pwd)
   exe=$build/app/vornelle.exe
   [ -e "$exe" ] || { echo "run: $exe is not built" >&2; exit 1; }
+  # The build folder's own prefix, which also tells the session its architecture.
+  export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     VORNELLE_USE_DISPLAY=1 exec "$root/.ci/wine-session" wine "$exe"
   fi

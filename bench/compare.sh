@@ -110,7 +110,7 @@ r_app=$(median < "$tmp/rss.app"); r_base=$(median < "$tmp/rss.base")
 secure=$(echo "$rate_out" | field secure_passphrases_per_s)
 raw=$(echo "$rate_out" | field raw_fills_per_s)
 
-measured=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
+measured=$(sed -n 's/^VORNELLE_ARCH:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
 echo "architecture measured: ${measured:-unknown} ($BUILD, under $(wine --version 2>/dev/null) $WINEARCH)"
 printf '%-34s %12s %12s %8s  %s\n' metric vornelle baseline ratio target
 printf '%-34s %12s %12s %8s  %s\n' "exe size (bytes)" "$size_app" "$size_base" "$(ratio "$size_app" "$size_base")" "vornelle <= 24576 bytes"
