@@ -3,6 +3,7 @@
 // source only (never the time-seeded one), and the handler wipes its copy.
 #include "app/main_dialog.h"
 
+#include "app/passphrase_box_copy.h"
 #include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
 #include "runtime/startup.h"
@@ -81,6 +82,7 @@ int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
                     control.width, control.height, control.style, control.extendedStyle,
                     control.callback);
     }
+    attach_private_copy(control_handle(mainDialog, ID_PASSPHRASE_BOX));
 
     focus_control(mainDialog, ID_GENERATE_BUTTON);
     show_dialog_modal(mainDialog, 0, 0);

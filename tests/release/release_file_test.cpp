@@ -121,19 +121,27 @@ struct AllowedImports {
 };
 
 const AllowedImports ALLOWED_IMPORTS[] = {
-    {"kernel32.dll", "start-up values, time of day, thread-local state, memory, Sleep, ExitProcess",
+    {"kernel32.dll", "start-up values, time of day, thread-local state, memory, Sleep, ExitProcess"
+                     "; a copied text's clipboard block, converted to UTF-16",
      {"CloseHandle", "EnumResourceNamesA", "ExitProcess", "GetCommandLineA", "GetLastError",
       "GetLocalTime", "GetModuleHandleA", "GetStartupInfoA", "GlobalAlloc", "GlobalFree",
       "SetErrorMode", "SetLastError", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue",
-      "TlsSetValue"}},
-    {"user32.dll", "the dialog, its controls and the message loop",
+      "TlsSetValue",
+      // copying from the text box
+      "GlobalLock", "GlobalUnlock", "MultiByteToWideChar"}},
+    {"user32.dll", "the dialog, its controls and the message loop"
+                   "; the text box's own copy (its edit control's procedure), "
+                   "which marks the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClientRect", "GetDC", "GetDlgItem",
       "GetMenu", "GetMenuItemInfoA", "GetSysColor", "GetSysColorBrush", "GetWindowLongA",
       "GetWindowRect", "IsDialogMessageA", "IsWindow", "LoadImageA", "MapDialogRect",
       "PeekMessageA", "ReleaseDC", "SendMessageA", "SetFocus", "SetWindowLongA",
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
-      "TranslateMessage"}},
+      "TranslateMessage",
+      // copying from the text box
+      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "OpenClipboard",
+      "RegisterClipboardFormatA", "SetClipboardData"}},
     {"gdi32.dll", "control colours and canvas surfaces of the toolkit",
      {"BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateFontIndirectA",
       "DeleteDC", "DeleteObject", "GetDeviceCaps", "GetStockObject", "GetTextMetricsA",

@@ -1,0 +1,38 @@
+// Copying from the pass-phrase box: the box's own copy commands put the selected
+// text on the clipboard marked to stay out of clipboard history and the cloud
+// clipboard, and the program's own copies of that text are wiped.
+#pragma once
+#include <windows.h>
+
+namespace vornelle {
+
+// The registered clipboard formats put beside every copied text, each holding
+// the DWORD 0: the first asks clipboard monitors to leave the content alone,
+// the other two keep it out of clipboard history and the cloud clipboard.
+const int PRIVATE_COPY_FORMAT_COUNT = 3;
+extern const char* const PRIVATE_COPY_FORMATS[PRIVATE_COPY_FORMAT_COUNT];
+
+// The window procedure the box had before attach_private_copy: the edit
+// control's own, which every other message still reaches.
+extern WNDPROC boxDefaultProc;
+
+// Makes the box (an ANSI edit control) copy through copy_selection_privately;
+// nothing else about it changes. A null box, or a box already attached, is
+// left as it is.
+void attach_private_copy(HWND box);
+
+// The attached box's window procedure: WM_COPY copies the selection privately;
+// WM_CUT copies privately and then clears the selection as the box would (a
+// read-only box keeps its text, and the platform's own cut copied it without a
+// WM_COPY); every other message goes to boxDefaultProc.
+LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Puts the box's selected text on the clipboard as CF_UNICODETEXT (the platform
+// adds the other text formats) with the formats of PRIVATE_COPY_FORMATS. An
+// empty selection, a clipboard that another program holds open, or memory
+// running out before the clipboard is opened leaves the clipboard as it was;
+// should the platform refuse a format once it is open, the clipboard is left
+// without the text. True when the text was put.
+bool copy_selection_privately(HWND box);
+
+}  // namespace vornelle
