@@ -1,6 +1,6 @@
-// Copying from the pass-phrase box: WM_COPY and WM_CUT (which a read-only box
-// serves by copying) put the selection on the clipboard with the formats that
-// keep it out of clipboard history and the cloud clipboard.
+// Copying from the pass-phrase box: WM_COPY, Ctrl+Insert and WM_CUT (which a
+// read-only box serves by copying) put the selection on the clipboard with the
+// formats that keep it out of clipboard history and the cloud clipboard.
 #include "app/passphrase_box_copy.h"
 
 #include <stdint.h>
@@ -24,7 +24,15 @@ void attach_private_copy(HWND box) {
     if (previous && previous != private_copy_proc) boxDefaultProc = previous;
 }
 
+// Ctrl+Insert without Shift: the edit control's copy key beside Ctrl+C. Under
+// Wine the edit control copies on it without sending itself WM_COPY.
+static bool is_copy_key(UINT message, WPARAM key) {
+    return message == WM_KEYDOWN && key == VK_INSERT && GetKeyState(VK_CONTROL) < 0 &&
+           GetKeyState(VK_SHIFT) >= 0;
+}
+
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (is_copy_key(message, wParam)) message = WM_COPY;
     if (message == WM_COPY || message == WM_CUT) {
         copy_selection_privately(box);
         if (message == WM_COPY) return 0;

@@ -21,10 +21,11 @@ extern WNDPROC boxDefaultProc;
 // left as it is.
 void attach_private_copy(HWND box);
 
-// The attached box's window procedure: WM_COPY copies the selection privately;
-// WM_CUT copies privately and then clears the selection as the box would (a
-// read-only box keeps its text, and the platform's own cut copied it without a
-// WM_COPY); every other message goes to boxDefaultProc.
+// The attached box's window procedure: WM_COPY copies the selection privately,
+// and so does the key Ctrl+Insert (under Wine the edit control copies on it
+// without a WM_COPY); WM_CUT copies privately and then clears the selection as the box
+// would (a read-only box keeps its text, and the platform's own cut copied it
+// without a WM_COPY); every other message goes to boxDefaultProc.
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Puts the box's selected text on the clipboard as CF_UNICODETEXT (the platform

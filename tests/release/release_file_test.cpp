@@ -130,7 +130,7 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       // copying from the text box
       "GlobalLock", "GlobalUnlock", "MultiByteToWideChar"}},
     {"user32.dll", "the dialog, its controls and the message loop"
-                   "; the text box's own copy (its edit control's procedure), "
+                   "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
                    "which marks the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClientRect", "GetDC", "GetDlgItem",
@@ -140,7 +140,7 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
       "TranslateMessage",
       // copying from the text box
-      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "OpenClipboard",
+      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "OpenClipboard",
       "RegisterClipboardFormatA", "SetClipboardData"}},
     {"gdi32.dll", "control colours and canvas surfaces of the toolkit",
      {"BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateFontIndirectA",
