@@ -1,7 +1,8 @@
 // Test child: a program on the real process entry whose main function writes
 // what it finds at its start (arguments, start-up record, FPU control word,
-// random source, thread state, registry, COM) as key=value lines to the file
-// named by VORNELLE_CHILD_REPORT, then returns VORNELLE_CHILD_EXIT (default 0).
+// random source, thread state, registry, COM, whether a library beside it is
+// found by name) as key=value lines to the file named by VORNELLE_CHILD_REPORT,
+// then returns VORNELLE_CHILD_EXIT (default 0).
 #include <objbase.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -55,6 +56,10 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     HRESULT again = CoInitialize(NULL);
     add_line(report, sizeof report, "com_already_initialised", "%u", again == S_FALSE);
     if (SUCCEEDED(again)) CoUninitialize();
+    // runtime_planted.dll lies beside this program.
+    HMODULE planted = LoadLibraryA("runtime_planted.dll");
+    add_line(report, sizeof report, "planted_found", "%u", planted != NULL);
+    if (planted) FreeLibrary(planted);
     strncat(report, "tail=", sizeof report - strlen(report) - 1);
     strncat(report, commandTail, sizeof report - strlen(report) - 1);
     strncat(report, "\n", sizeof report - strlen(report) - 1);

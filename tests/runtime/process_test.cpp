@@ -95,6 +95,21 @@ TEST(Process, MainStartsWithTheStartupValues) {
     EXPECT_EQ("1", run.report["com_already_initialised"]);
 }
 
+// The entry restricts the library search before anything else: a library
+// beside the program is not found by name, though it loads by its path.
+TEST(Process, ALibraryBesideTheProgramIsNotFoundByName) {
+    std::string exe = child_path(REPORT_CHILD);
+    ChildRun run = run_child(exe, "\"" + exe + "\"");
+    ASSERT_TRUE(run.reported);
+    EXPECT_EQ("0", run.report["planted_found"]);
+
+    std::string planted = child_path("runtime_planted.dll");
+    HMODULE direct = LoadLibraryExA(planted.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+    EXPECT_NE(direct, (HMODULE)0) << planted;
+    if (direct) FreeLibrary(direct);
+    DeleteFileA((planted + ".loaded").c_str());
+}
+
 struct ShowCase {
     DWORD flags;
     WORD showWindow;
