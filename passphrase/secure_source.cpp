@@ -1,14 +1,31 @@
 // Secure draws: PASSPHRASE_MAX_DRAWS random words per pass phrase, enough for
-// the longest possible sequence of draws, fetched with one platform call.
+// the longest possible sequence of draws, fetched with one platform call. The
+// generator's library is not in the import table, where the loader would look
+// for it beside the program first: it is loaded from the system folder on the
+// first fill and stays loaded.
 #include "passphrase/secure_source.h"
 
 #include <windows.h>
 #include <bcrypt.h>
 
+#include "runtime/system_library.h"
+
 namespace vornelle {
 
+typedef LONG(WINAPI* GenRandomFunction)(BCRYPT_ALG_HANDLE algorithm, PUCHAR buffer, ULONG size,
+                                        ULONG flags);
+
+// BCryptGenRandom of the system folder's bcrypt.dll; null until found.
+static GenRandomFunction platformGenRandom;
+
 bool platform_random_fill(void* buffer, uint32_t size) {
-    NTSTATUS status = BCryptGenRandom(NULL, (PUCHAR)buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (!platformGenRandom) {
+        HMODULE library = load_system_library("bcrypt.dll");
+        if (!library) return false;
+        platformGenRandom = (GenRandomFunction)(void*)GetProcAddress(library, "BCryptGenRandom");
+        if (!platformGenRandom) return false;
+    }
+    LONG status = platformGenRandom(NULL, (PUCHAR)buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
     return status >= 0;
 }
 

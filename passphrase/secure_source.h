@@ -12,7 +12,9 @@ namespace vornelle {
 // Fills size bytes with random bytes; false on failure.
 typedef bool (*RandomFill)(void* buffer, uint32_t size);
 
-// BCryptGenRandom with the system-preferred generator.
+// BCryptGenRandom with the system-preferred generator, from the bcrypt.dll of
+// the system folder only; false when the platform refuses the call or that
+// library or function cannot be found (there is no other source).
 bool platform_random_fill(void* buffer, uint32_t size);
 
 struct SecureSource {

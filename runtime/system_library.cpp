@@ -2,8 +2,6 @@
 // loading by name with the system-folder flag or the system folder's full path.
 #include "runtime/system_library.h"
 
-#include <string.h>
-
 namespace vornelle {
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);
@@ -16,18 +14,34 @@ bool restrict_library_search() {
     return restrictSearch && restrictSearch(LIBRARY_SEARCH_SYSTEM_FOLDER);
 }
 
+// Plain loops here: the program imports nothing from a C library.
+// The length of text, or limit when it is at least that long.
+static uint32_t length_within(const char* text, uint32_t limit) {
+    uint32_t length = 0;
+    while (length < limit && text[length]) ++length;
+    return length;
+}
+
+static void copy_text(char* to, const char* from, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+}
+
 // A plain file name: a name with a folder in it would be searched for there.
 static bool is_plain_name(const char* name) {
-    return name && *name && !strpbrk(name, "\\/:");
+    if (!name || !*name) return false;
+    for (; *name; ++name) {
+        if (*name == '\\' || *name == '/' || *name == ':') return false;
+    }
+    return true;
 }
 
 bool system_library_path(const char* folder, const char* name, char* path, uint32_t size) {
-    size_t folderLength = strlen(folder);
-    size_t nameLength = strlen(name);
-    if (folderLength + 1 + nameLength + 1 > size) return false;
-    memcpy(path, folder, folderLength);
+    uint32_t folderLength = length_within(folder, size);
+    uint32_t nameLength = length_within(name, size);
+    if ((uint64_t)folderLength + 1 + nameLength + 1 > size) return false;
+    copy_text(path, folder, folderLength);
     path[folderLength] = '\\';
-    memcpy(path + folderLength + 1, name, nameLength + 1);
+    copy_text(path + folderLength + 1, name, nameLength + 1);
     return true;
 }
 

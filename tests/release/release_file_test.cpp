@@ -111,9 +111,9 @@ TEST(ReleaseFile, IsASmall32BitGuiProgramWithHardening) {
 }
 
 // Every function the program imports, by library: the allowlist. Nothing for
-// files, the registry, the environment, the network, other processes or
-// loading code beyond this table. Names compare without regard to case, as
-// the loader compares library names.
+// files, the registry, the environment, the network or other processes; the
+// one library loaded beyond this table is the system folder's bcrypt.dll.
+// Names compare without regard to case, as the loader compares library names.
 struct AllowedImports {
     const char* library;
     const char* why;
@@ -129,6 +129,10 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       "TlsSetValue",
       // copying from the text box
       "GlobalLock", "GlobalUnlock", "MultiByteToWideChar"}},
+    {"kernel32.dll",
+     "the library search restricted to the system folder (SetDefaultDllDirectories, looked up "
+     "by name), and bcrypt.dll loaded from there for BCryptGenRandom",
+     {"GetProcAddress", "GetSystemDirectoryA", "LoadLibraryExA"}},
     {"user32.dll", "the dialog, its controls and the message loop"
                    "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
                    "which marks the text on the clipboard to stay out of history",
@@ -149,8 +153,6 @@ const AllowedImports ALLOWED_IMPORTS[] = {
     {"ole32.dll", "CoInitialize and CoUninitialize", {"CoInitialize", "CoUninitialize"}},
     {"oleaut32.dll", "system strings that hold texts and window records",
      {"SysAllocStringByteLen", "SysFreeString", "SysStringByteLen"}},
-    {"bcrypt.dll", "the platform's cryptographic generator behind every pass phrase",
-     {"BCryptGenRandom"}},
 };
 
 TEST(ReleaseFile, ImportsExactlyTheAllowedFunctions) {
@@ -176,6 +178,27 @@ TEST(ReleaseFile, ImportsExactlyTheAllowedFunctions) {
     for (const std::string& entry : allowed) {
         EXPECT_EQ(imported.count(entry), 1u)
             << "the allowlist names " << entry << ", which the program no longer imports";
+    }
+}
+
+// The libraries that Windows always takes from its system folder (its known
+// libraries, the same from Windows 7 to 11) among those a program like this
+// might import. Any other imported library would be looked for beside the
+// program first, where a planted copy would be loaded in its place.
+const char* const SYSTEM_PINNED_LIBRARIES[] = {"kernel32.dll", "user32.dll", "gdi32.dll",
+                                               "ole32.dll", "oleaut32.dll", "advapi32.dll",
+                                               "shell32.dll", "comdlg32.dll"};
+
+TEST(ReleaseFile, ImportsOnlyLibrariesThatWindowsTakesFromItsSystemFolder) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    std::set<std::string> pinned(std::begin(SYSTEM_PINNED_LIBRARIES),
+                                 std::end(SYSTEM_PINNED_LIBRARIES));
+    std::map<std::string, std::vector<std::string>> imports = imports_of(image);
+    ASSERT_FALSE(imports.empty());
+    for (const auto& library : imports) {
+        EXPECT_EQ(pinned.count(library.first), 1u)
+            << library.first << " would be looked for beside the program first";
     }
 }
 
