@@ -1,6 +1,7 @@
 // The main dialog: seeds the runtime's random source, lays out the dialog from
 // its table, runs it modally and returns 0. Pass phrases come from the secure
-// source only (never the time-seeded one), and the handler wipes its copy.
+// source only (never the time-seeded one), and the handler wipes its copy; a
+// press that makes none empties the box and plays the error sound.
 #include "app/main_dialog.h"
 
 #include "app/passphrase_box_copy.h"
@@ -61,6 +62,12 @@ LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
     char passphrase[PASSPHRASE_LENGTH + 1];
     if (build_secure_passphrase(passphraseFill, passphrase)) {
         set_control_text(mainDialog, ID_PASSPHRASE_BOX, passphrase);
+    } else {
+        // The previous pass phrase must not stay on show as if it were new;
+        // the error sound tells that the press failed (the program shows no
+        // other window).
+        set_control_text(mainDialog, ID_PASSPHRASE_BOX, "");
+        MessageBeep(MB_ICONERROR);
     }
     SecureZeroMemory(passphrase, sizeof passphrase);
     return 0;

@@ -50,7 +50,8 @@ extern RandomFill passphraseFill;
 void build_intro_text(ActivationRecord* activation, Text* intro);
 
 // The button's callback: a new pass phrase into the text box of mainDialog;
-// when the generator fails the box keeps its text. Always returns 0.
+// when none can be made the box is emptied and the platform's error sound
+// plays (MessageBeep with MB_ICONERROR). Always returns 0.
 LONG_PTR generate_handler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vornelle

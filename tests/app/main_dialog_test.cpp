@@ -1,6 +1,7 @@
 // The main dialog's parts in-process, on a real dialog laid out from the
 // program's table: texts show whole in the dialog's font, the handler draws on
-// the secure fill it is given, and failures leave the box or record an error.
+// the secure fill it is given, a failed press empties the box and sounds the
+// error, and failures of the text operations record an error.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,12 +12,14 @@
 #include "app/main_dialog.h"
 #include "runtime/startup.h"
 #include "runtime/system_memory.h"
+#include "tests/support/import_patch.h"
 #include "toolkit/control_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/thread_state.h"
 
 using namespace vornelle;
+using vornelle_test::ScopedImportPatch;
 
 namespace {
 
@@ -152,15 +155,47 @@ TEST_F(MainDialogPartsTest, ButtonClickRunsTheHandler) {
     EXPECT_EQ(box_text(dialog_), std::string(63, '0'));
 }
 
-TEST_F(MainDialogPartsTest, FailingGeneratorLeavesThePreviousText) {
-    set_control_text(dialog_, ID_PASSPHRASE_BOX, "previous");
-    passphraseFill = failing_fill;
-    EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
-    EXPECT_EQ(box_text(dialog_), "previous");
+// The platform's generator refusing its work: a buffer it cannot write to.
+bool refused_fill(void*, uint32_t size) {
+    return platform_random_fill(nullptr, size);
+}
 
+// MessageBeep as the program calls it, counted instead of sounded.
+int beepCount;
+UINT lastBeep;
+BOOL WINAPI record_beep(UINT type) {
+    ++beepCount;
+    lastBeep = type;
+    return TRUE;
+}
+
+// A press that makes no pass phrase must not leave the previous one on show
+// as if it were new: the box is emptied and the error sound plays.
+TEST_F(MainDialogPartsTest, FailedPressEmptiesTheBoxAndSoundsTheError) {
+    ScopedImportPatch beep("user32.dll", "MessageBeep", (void*)record_beep);
+    ASSERT_NE(beep.original, nullptr) << "the program never calls MessageBeep";
+    struct Case {
+        const char* what;
+        RandomFill fill;
+    };
+    const Case cases[] = {{"a failing fill", failing_fill},
+                          {"the platform refusing the fill", refused_fill}};
+    for (const Case& c : cases) {
+        set_control_text(dialog_, ID_PASSPHRASE_BOX, "previous");
+        beepCount = 0;
+        lastBeep = 0;
+        passphraseFill = c.fill;
+        EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0) << c.what;
+        EXPECT_EQ(box_text(dialog_), "") << c.what;
+        EXPECT_EQ(beepCount, 1) << c.what;
+        EXPECT_EQ(lastBeep, (UINT)MB_ICONERROR) << c.what;
+    }
+
+    beepCount = 0;
     passphraseFill = platform_random_fill;
     generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0);
     EXPECT_EQ(box_text(dialog_).size(), 63u);
+    EXPECT_EQ(beepCount, 0) << "a press that made a pass phrase sounded the error";
 }
 
 TEST(IntroText, IsPutTogetherWhole) {

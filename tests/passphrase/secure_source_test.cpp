@@ -140,6 +140,18 @@ TEST(SecureSource, UniformityCheckCatchesASkewedGenerator) {
     EXPECT_GT(u.worstPosition, CHI_SQUARED_LIMIT);
 }
 
+// The platform's own answers reach the caller: refused for a buffer it cannot
+// write to, random bytes otherwise.
+TEST(SecureSource, PlatformFillReportsWhatThePlatformAnswers) {
+    EXPECT_FALSE(platform_random_fill(nullptr, 16));
+    unsigned char bytes[32];
+    std::memset(bytes, 0, sizeof bytes);
+    EXPECT_TRUE(platform_random_fill(bytes, sizeof bytes));
+    int nonZero = 0;
+    for (unsigned char b : bytes) nonZero += b != 0;
+    EXPECT_GT(nonZero, 16) << "32 random bytes, at most half of them non-zero";
+}
+
 TEST(SecureSource, FailingGeneratorGivesNoPassphraseAndNoFallback) {
     seed(0.0);
     RandomSource before = randomSource;

@@ -133,14 +133,14 @@ const AllowedImports ALLOWED_IMPORTS[] = {
      "the library search restricted to the system folder (SetDefaultDllDirectories, looked up "
      "by name), and bcrypt.dll loaded from there for BCryptGenRandom",
      {"GetProcAddress", "GetSystemDirectoryA", "LoadLibraryExA"}},
-    {"user32.dll", "the dialog, its controls and the message loop"
+    {"user32.dll", "the dialog, its controls, the message loop, the error sound of a failed press"
                    "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
                    "which marks the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClientRect", "GetDC", "GetDlgItem",
       "GetMenu", "GetMenuItemInfoA", "GetSysColor", "GetSysColorBrush", "GetWindowLongA",
       "GetWindowRect", "IsDialogMessageA", "IsWindow", "LoadImageA", "MapDialogRect",
-      "PeekMessageA", "ReleaseDC", "SendMessageA", "SetFocus", "SetWindowLongA",
+      "MessageBeep", "PeekMessageA", "ReleaseDC", "SendMessageA", "SetFocus", "SetWindowLongA",
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
       "TranslateMessage",
       // copying from the text box

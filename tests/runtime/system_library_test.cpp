@@ -77,7 +77,8 @@ TEST(SystemLibrary, ANameWithAFolderIsRefused) {
                            "C:bcrypt.dll", "", nullptr};
     for (const LoaderCase& loader : LOADERS) {
         for (const char* name : names) {
-            EXPECT_EQ(loader.load(name), (HMODULE)0) << loader.what << " " << (name ? name : "null");
+            EXPECT_EQ(loader.load(name), (HMODULE)0)
+                << loader.what << " " << (name ? name : "null");
         }
     }
 }
