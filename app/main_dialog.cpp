@@ -59,8 +59,11 @@ void build_intro_text(ActivationRecord* activation, Text* intro) {
 }
 
 LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
+    // Both live in this frame, so nothing the handler calls afterwards reuses
+    // their memory before they are wiped.
+    SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];
-    if (build_secure_passphrase(passphraseFill, passphrase)) {
+    if (build_secure_passphrase(passphraseFill, &source, passphrase)) {
         set_control_text(mainDialog, ID_PASSPHRASE_BOX, passphrase);
     } else {
         // The previous pass phrase must not stay on show as if it were new;

@@ -28,10 +28,11 @@ static const uint32_t BYTES_PER_PASSPHRASE = sizeof(SecureSource().words);
 static volatile uint32_t sink;
 
 static double time_secure(long count) {
+    SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];
     double start = seconds_now();
     for (long i = 0; i < count; ++i) {
-        if (!build_secure_passphrase(platform_random_fill, passphrase)) {
+        if (!build_secure_passphrase(platform_random_fill, &source, passphrase)) {
             std::printf("error secure-source-failed\n");
             std::exit(2);
         }

@@ -54,11 +54,11 @@ DrawSource secure_source_draws(SecureSource* source) {
     return draws;
 }
 
-bool build_secure_passphrase(RandomFill fill, char passphrase[PASSPHRASE_LENGTH + 1]) {
-    SecureSource source;
-    bool built = secure_source_fill(&source, fill) &&
-                 build_passphrase(secure_source_draws(&source), passphrase);
-    secure_source_wipe(&source);
+bool build_secure_passphrase(RandomFill fill, SecureSource* source,
+                             char passphrase[PASSPHRASE_LENGTH + 1]) {
+    bool built = secure_source_fill(source, fill) &&
+                 build_passphrase(secure_source_draws(source), passphrase);
+    secure_source_wipe(source);
     if (!built) SecureZeroMemory(passphrase, PASSPHRASE_LENGTH + 1);
     return built;
 }

@@ -29,7 +29,11 @@ bool secure_source_fill(SecureSource* source, RandomFill fill);
 DrawSource secure_source_draws(SecureSource* source);
 void secure_source_wipe(SecureSource* source);
 
-// One pass phrase from fill; false, with the buffer wiped, on failure.
-bool build_secure_passphrase(RandomFill fill, char passphrase[PASSPHRASE_LENGTH + 1]);
+// One pass phrase from fill, drawn through source, which the caller provides
+// so that the random words lie where the caller can see them wiped; they are
+// wiped before it returns, whatever happened. False, with the pass phrase
+// wiped too, on failure.
+bool build_secure_passphrase(RandomFill fill, SecureSource* source,
+                             char passphrase[PASSPHRASE_LENGTH + 1]);
 
 }  // namespace vornelle

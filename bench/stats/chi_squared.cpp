@@ -70,10 +70,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < PASSPHRASE_ALPHABET_SIZE; ++i) index[(uint8_t)PASSPHRASE_ALPHABET[i]] = i;
     if (lcg) seed(time_of_day());
 
+    SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];
     for (long n = 0; n < count; ++n) {
         bool built = lcg ? build_passphrase(random_source_draws(), passphrase)
-                         : build_secure_passphrase(platform_random_fill, passphrase);
+                         : build_secure_passphrase(platform_random_fill, &source, passphrase);
         if (!built) {
             std::printf("error source-failed\n");
             return 2;

@@ -198,6 +198,58 @@ TEST_F(MainDialogPartsTest, FailedPressEmptiesTheBoxAndSoundsTheError) {
     EXPECT_EQ(beepCount, 0) << "a press that made a pass phrase sounded the error";
 }
 
+// Where one press's secrets went: the random words where the fill wrote them,
+// and the pass phrase where the program handed it to the platform.
+const volatile unsigned char* wordsSeen;
+uint32_t wordsSize;
+bool marked_fill(void* buffer, uint32_t size) {
+    wordsSeen = (const volatile unsigned char*)buffer;
+    wordsSize = size;
+    unsigned char* bytes = (unsigned char*)buffer;
+    for (uint32_t i = 0; i < size; ++i) bytes[i] = (unsigned char)(0x5A ^ (i * 7)) | 1;
+    return true;
+}
+
+HWND boxWatched;
+const volatile char* textSeen;
+BOOL(WINAPI* platformSetWindowText)(HWND, LPCSTR);
+BOOL WINAPI record_set_window_text(HWND window, LPCSTR text) {
+    if (window == boxWatched) textSeen = text;
+    return platformSetWindowText(window, text);
+}
+
+// After a press that made a pass phrase, the program's own buffers hold
+// nothing of it: the secure source's random words and the pass phrase that
+// the builder wrote for the handler are zero once the handler returns.
+TEST_F(MainDialogPartsTest, SuccessfulPressLeavesItsBuffersZeroed) {
+    ScopedImportPatch patch("user32.dll", "SetWindowTextA", (void*)record_set_window_text);
+    ASSERT_NE(patch.original, nullptr);
+    platformSetWindowText = (BOOL(WINAPI*)(HWND, LPCSTR))patch.original;
+    boxWatched = GetDlgItem(dialog_, ID_PASSPHRASE_BOX);
+    wordsSeen = 0;
+    textSeen = 0;
+    passphraseFill = marked_fill;
+
+    generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0);
+    // Counted at once, with no call in between that could reuse the stack
+    // where the handler kept them.
+    uint32_t wordBytesLeft = 0, textBytesLeft = 0;
+    if (wordsSeen) {
+        for (uint32_t i = 0; i < wordsSize; ++i) wordBytesLeft += wordsSeen[i] != 0;
+    }
+    if (textSeen) {
+        for (int i = 0; i <= PASSPHRASE_LENGTH; ++i) textBytesLeft += textSeen[i] != 0;
+    }
+
+    ASSERT_NE(wordsSeen, nullptr);
+    ASSERT_NE(textSeen, nullptr);
+    EXPECT_EQ(wordsSize, 4u * PASSPHRASE_MAX_DRAWS);
+    std::string shown = box_text(dialog_);
+    ASSERT_EQ(shown.size(), 63u) << "no pass phrase was made";
+    EXPECT_EQ(wordBytesLeft, 0u) << "random words left behind";
+    EXPECT_EQ(textBytesLeft, 0u) << "pass phrase left behind";
+}
+
 TEST(IntroText, IsPutTogetherWhole) {
     ActivationRecord activation = {};
     Text intro = {};

@@ -70,9 +70,10 @@ struct Uniformity {
 Uniformity measure(RandomFill fill) {
     std::vector<long> overall(62, 0);
     std::vector<std::vector<long>> at(PASSPHRASE_LENGTH, std::vector<long>(62, 0));
+    SecureSource source;
     char phrase[PASSPHRASE_LENGTH + 1];
     for (int n = 0; n < CHI_SQUARED_PHRASES; ++n) {
-        EXPECT_TRUE(build_secure_passphrase(fill, phrase));
+        EXPECT_TRUE(build_secure_passphrase(fill, &source, phrase));
         for (int i = 0; i < PASSPHRASE_LENGTH; ++i) {
             int s = symbol_index(phrase[i]);
             ++overall[s];
@@ -111,17 +112,21 @@ TEST(SecureSource, DrawsAreTheTopBitsOfEachWordInRange) {
 
 TEST(SecureSource, OnePlatformCallPerPassphrase) {
     fillCalls = 0;
+    SecureSource source;
     char phrase[PASSPHRASE_LENGTH + 1];
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(build_secure_passphrase(counting_fill, phrase));
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(build_secure_passphrase(counting_fill, &source, phrase));
+    }
     EXPECT_EQ(fillCalls, 5);
     EXPECT_EQ(fillBytes, 4u * PASSPHRASE_MAX_DRAWS);
 }
 
 TEST(SecureSource, TenThousandValidDistinctPassphrases) {
     std::set<std::string> seen;
+    SecureSource source;
     char phrase[PASSPHRASE_LENGTH + 1];
     for (int i = 0; i < 10000; ++i) {
-        ASSERT_TRUE(build_secure_passphrase(platform_random_fill, phrase));
+        ASSERT_TRUE(build_secure_passphrase(platform_random_fill, &source, phrase));
         ASSERT_TRUE(valid(phrase)) << phrase;
         seen.insert(phrase);
     }
@@ -152,16 +157,27 @@ TEST(SecureSource, PlatformFillReportsWhatThePlatformAnswers) {
     EXPECT_GT(nonZero, 16) << "32 random bytes, at most half of them non-zero";
 }
 
+// A pass phrase made: the words it was drawn from are wiped all the same.
+TEST(SecureSource, RandomWordsAreWipedAfterAPassphraseIsMade) {
+    SecureSource source;
+    char phrase[PASSPHRASE_LENGTH + 1];
+    constantByte = 0xC3;
+    ASSERT_TRUE(build_secure_passphrase(constant_fill, &source, phrase));
+    EXPECT_TRUE(valid(phrase)) << phrase;
+    for (uint32_t w : source.words) ASSERT_EQ(w, 0u) << "random bytes left behind";
+}
+
 TEST(SecureSource, FailingGeneratorGivesNoPassphraseAndNoFallback) {
     seed(0.0);
     RandomSource before = randomSource;
+    SecureSource source;
     char phrase[PASSPHRASE_LENGTH + 1];
     std::memset(phrase, 'x', sizeof phrase);
-    EXPECT_FALSE(build_secure_passphrase(failing_fill, phrase));
+    EXPECT_FALSE(build_secure_passphrase(failing_fill, &source, phrase));
     for (char c : phrase) ASSERT_EQ(c, 0);
+    for (uint32_t w : source.words) ASSERT_EQ(w, 0u) << "random bytes left behind";
     EXPECT_EQ(randomSource.state, before.state) << "the time-seeded generator was drawn from";
 
-    SecureSource source;
     EXPECT_FALSE(secure_source_fill(&source, failing_fill));
     DrawSource draws = secure_source_draws(&source);
     double r;
