@@ -1,11 +1,13 @@
 // Test child: takes every thread-local storage index the platform will give
 // (or, given the word no-memory, makes the thread state's allocation fail),
 // then enters the real run_process. Its main function must never run: if it
-// does, it writes "main_ran" to the file named by VORNELLE_CHILD_REPORT.
+// does, it writes "main_ran" to the file named by VORNELLE_CHILD_REPORT. The
+// process's end is watched and added to that file (shutdown_watch.h).
 #include <string.h>
 #include <windows.h>
 
 #include "runtime/startup.h"
+#include "tests/runtime/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 
 using namespace vornelle;
@@ -28,6 +30,8 @@ static void* no_memory(SIZE_T) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    shutdown_watch::watch();
+    shutdown_watch::note_from_here();
     if (strstr(GetCommandLineA(), " no-memory")) {
         stateAllocator = no_memory;
     } else {

@@ -2,7 +2,8 @@
 // what it finds at its start (arguments, start-up record, FPU control word,
 // random source, thread state, registry, COM, whether a library beside it is
 // found by name) as key=value lines to the file named by VORNELLE_CHILD_REPORT,
-// then returns VORNELLE_CHILD_EXIT (default 0).
+// then returns VORNELLE_CHILD_EXIT (default 0). The process's end is watched
+// and added to the report (shutdown_watch.h).
 #include <objbase.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,10 +13,15 @@
 #include "passphrase/random_source.h"
 #include "runtime/fpu.h"
 #include "runtime/startup.h"
+#include "tests/runtime/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
 using namespace vornelle;
+
+// Patched before the process entry runs: the C library's start-up code runs
+// this initialiser first.
+static const bool shutdownWatched = shutdown_watch::watch();
 
 static void add_line(char* report, size_t size, const char* key, const char* format, unsigned value) {
     size_t used = strlen(report);
@@ -60,6 +66,7 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     HMODULE planted = LoadLibraryA("runtime_planted.dll");
     add_line(report, sizeof report, "planted_found", "%u", planted != NULL);
     if (planted) FreeLibrary(planted);
+    add_line(report, sizeof report, "shutdown_watched", "%u", shutdownWatched);
     strncat(report, "tail=", sizeof report - strlen(report) - 1);
     strncat(report, commandTail, sizeof report - strlen(report) - 1);
     strncat(report, "\n", sizeof report - strlen(report) - 1);
@@ -73,6 +80,8 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
             CloseHandle(file);
         }
     }
+    // What comes after the main function is noted from here.
+    shutdown_watch::note_from_here();
     char exitCode[32];
     if (GetEnvironmentVariableA("VORNELLE_CHILD_EXIT", exitCode, sizeof exitCode)) {
         return atoi(exitCode);

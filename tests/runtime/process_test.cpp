@@ -152,12 +152,15 @@ TEST(Process, MainGetsTheCommandLineTail) {
     }
 }
 
+// On the 255 path COM is uninitialised too, before the process ends.
 TEST(Process, NoThreadLocalStorageIndexEndsWith255BeforeMain) {
     std::string exe = child_path("runtime_child_no_tls.exe");
     ChildRun run = run_child(exe, "\"" + exe + "\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(255u, run.exitCode);
-    EXPECT_FALSE(run.reported) << "the main function ran";
+    EXPECT_EQ(run.report.count("main_ran"), 0u) << "the main function ran";
+    EXPECT_EQ("CoUninitialize ExitProcess(255)", run.report["shutdown"]);
+    EXPECT_EQ("uninitialised", run.report["com_at_exit"]);
 }
 
 TEST(Process, NoMemoryForTheFirstThreadStateEndsWith255BeforeMain) {
@@ -165,7 +168,27 @@ TEST(Process, NoMemoryForTheFirstThreadStateEndsWith255BeforeMain) {
     ChildRun run = run_child(exe, "\"" + exe + "\" no-memory");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(255u, run.exitCode);
-    EXPECT_FALSE(run.reported) << "the main function ran";
+    EXPECT_EQ(run.report.count("main_ran"), 0u) << "the main function ran";
+    EXPECT_EQ("CoUninitialize ExitProcess(255)", run.report["shutdown"]);
+    EXPECT_EQ("uninitialised", run.report["com_at_exit"]);
+}
+
+// After the main function: the thread states' slot is freed, then COM is
+// uninitialised, then the process ends with the main function's result.
+TEST(Process, ShutdownClosesThreadStatesThenComThenEndsTheProcess) {
+    std::string exe = child_path(REPORT_CHILD);
+    struct Case {
+        const char* exitCode;
+        const char* shutdown;
+    };
+    const Case cases[] = {{"0", "TlsFree CoUninitialize ExitProcess(0)"},
+                          {"42", "TlsFree CoUninitialize ExitProcess(42)"}};
+    for (const Case& c : cases) {
+        ChildRun run = run_child(exe, "\"" + exe + "\"", 0, 0, c.exitCode);
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(c.shutdown, run.report["shutdown"]) << "exit code " << c.exitCode;
+        EXPECT_EQ("uninitialised", run.report["com_at_exit"]) << "exit code " << c.exitCode;
+    }
 }
 
 }  // namespace
