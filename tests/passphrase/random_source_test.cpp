@@ -1,11 +1,17 @@
-// The time-seeded generator: seeds from the time of day, the draw sequence from
-// known seeds, the range of draws, and floor.
+// The time-seeded generator: seeds from the time of day, the clock read
+// through the guarded call, the draw sequence from known seeds, the range of
+// draws, and floor, which leaves the x87 control word as it found it.
 #include "passphrase/random_source.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cmath>
 #include <cstring>
+
+#include "runtime/fpu.h"
+#include "runtime/guarded_call.h"
+#include "tests/support/import_patch.h"
 
 using namespace vornelle;
 
@@ -64,6 +70,50 @@ TEST_F(RandomSourceTest, TimeOfDayIsWholeMillisecondsWithinTheDay) {
     EXPECT_NEAR(ms, std::nearbyint(ms), 1e-3);
 }
 
+// The control word's defined fields (bit 6 is reserved and reads back as 1).
+const uint16_t CONTROL_FIELDS = 0x1F3F;
+
+// GetLocalTime as the program calls it: a fixed noon, and what the call finds
+// around it.
+bool clockRead;
+UINT errorModeAtClock;
+uint16_t controlWordAtClock;
+void WINAPI noon_clock(LPSYSTEMTIME time) {
+    clockRead = true;
+    errorModeAtClock = GetErrorMode();
+    controlWordAtClock = fpu_control_word();
+    std::memset(time, 0, sizeof *time);
+    time->wYear = 2024;
+    time->wMonth = 6;
+    time->wDay = 1;
+    time->wHour = 12;
+}
+
+// The clock is read inside the guarded call: with critical-error boxes
+// suppressed and a freshly initialised x87 unit, both given back afterwards.
+TEST(TimeOfDay, ReadsTheClockThroughTheGuardedCall) {
+    vornelle_test::ScopedImportPatch clock("kernel32.dll", "GetLocalTime", (void*)noon_clock);
+    ASSERT_NE(clock.original, nullptr);
+    clockRead = false;
+    UINT previousMode = SetErrorMode(0);
+    uint16_t previousWord = fpu_control_word();
+    fpu_set_control_word(FPU_PROCESS_CONTROL_WORD);
+
+    double seconds = time_of_day();
+    UINT modeAfter = GetErrorMode();
+    uint16_t wordAfter = fpu_control_word();
+    fpu_set_control_word(previousWord);
+    SetErrorMode(previousMode);
+
+    ASSERT_TRUE(clockRead);
+    EXPECT_EQ(seconds, 43200.0);
+    EXPECT_EQ(errorModeAtClock, GUARDED_ERROR_MODE);
+    EXPECT_EQ(controlWordAtClock & CONTROL_FIELDS, 0x037F & CONTROL_FIELDS) << std::hex
+                                                                            << controlWordAtClock;
+    EXPECT_EQ(modeAfter, 0u);
+    EXPECT_EQ(wordAfter & CONTROL_FIELDS, FPU_PROCESS_CONTROL_WORD & CONTROL_FIELDS);
+}
+
 TEST_F(RandomSourceTest, SameSeedSameSequence) {
     seed(1234.5);
     double first[50];
@@ -103,6 +153,41 @@ TEST(Floor, RoundsTowardMinusInfinity) {
     };
     for (const Case& c : cases) EXPECT_EQ(vornelle::floor(c.x), c.expected) << c.x;
     EXPECT_TRUE(std::isnan(vornelle::floor(NAN)));
+}
+
+// Whatever rounding the caller's x87 unit is set to, floor gives the same
+// results and leaves the control word as it found it.
+TEST(Floor, LeavesTheControlWordAsItFoundIt) {
+    const uint16_t words[] = {
+        FPU_PROCESS_CONTROL_WORD,
+        0x037F,  // as FNINIT leaves it
+        0x027F,  // 53-bit precision, the platform's usual word
+        0x077F,  // round down
+        0x0B7F,  // round up
+        0x0F7F,  // round toward zero
+    };
+    struct Case { double x, expected; };
+    const Case cases[] = {{2.5, 2.0}, {-2.5, -3.0}, {-0.25, -1.0}, {61.99999997, 61.0},
+                          {-1e300, -1e300}, {4503599627370497.0, 4503599627370497.0}};
+    const int caseCount = sizeof cases / sizeof cases[0];
+    uint16_t callerWord = fpu_control_word();
+    for (uint16_t word : words) {
+        // Collected first: the assertions below must not run with the word set.
+        double results[caseCount];
+        uint16_t after[caseCount];
+        for (int i = 0; i < caseCount; ++i) {
+            fpu_set_control_word(word);
+            results[i] = vornelle::floor(cases[i].x);
+            after[i] = fpu_control_word();
+        }
+        fpu_set_control_word(callerWord);
+        for (int i = 0; i < caseCount; ++i) {
+            EXPECT_EQ(results[i], cases[i].expected) << std::hex << word << std::dec << " "
+                                                     << cases[i].x;
+            EXPECT_EQ(after[i] & CONTROL_FIELDS, word & CONTROL_FIELDS)
+                << std::hex << word << " became " << after[i];
+        }
+    }
 }
 
 }  // namespace
