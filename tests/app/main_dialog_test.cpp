@@ -1,7 +1,8 @@
 // The main dialog's parts in-process, on a real dialog laid out from the
 // program's table: texts show whole in the dialog's font, the handler draws on
-// the secure fill it is given, a failed press empties the box and sounds the
-// error, and failures of the text operations record an error.
+// the secure fill it is given and wipes what it used, a failed press empties
+// the box and sounds the error, and failures of the text operations record an
+// error. The main function runs here too, with its dialog refused.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "app/main_dialog.h"
+#include "passphrase/random_source.h"
 #include "runtime/startup.h"
 #include "runtime/system_memory.h"
 #include "tests/support/import_patch.h"
@@ -248,6 +250,83 @@ TEST_F(MainDialogPartsTest, SuccessfulPressLeavesItsBuffersZeroed) {
     ASSERT_EQ(shown.size(), 63u) << "no pass phrase was made";
     EXPECT_EQ(wordBytesLeft, 0u) << "random words left behind";
     EXPECT_EQ(textBytesLeft, 0u) << "pass phrase left behind";
+}
+
+// The making of a dialog window on this thread, watched with a CBT hook: the
+// random source's state at that moment, and, when asked, the platform refusing
+// to make the window.
+struct DialogCreationWatch {
+    bool refuse;
+    int dialogsMade;
+    uint32_t stateThen;
+};
+DialogCreationWatch creationWatch;
+
+LRESULT CALLBACK watch_dialog_creation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        char name[16] = {};
+        GetClassNameA((HWND)wParam, name, sizeof name);
+        if (strcmp(name, "#32770") == 0) {
+            ++creationWatch.dialogsMade;
+            creationWatch.stateThen = randomSource.state;
+            if (creationWatch.refuse) return 1;
+        }
+    }
+    return CallNextHookEx(0, code, wParam, lParam);
+}
+
+BOOL CALLBACK destroy_dialog_window(HWND window, LPARAM) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") == 0) DestroyWindow(window);
+    return TRUE;
+}
+
+// The main function, run here: when its dialog cannot be made it still
+// returns 0 at once, and it has seeded the random source before the dialog
+// window is made.
+TEST(MainFunction, ReturnsZeroAtOnceWhenItsDialogCannotBeMade) {
+    startupRecord.instance = GetModuleHandleA(NULL);
+    if (stateSlot == TLS_OUT_OF_INDEXES) {
+        ASSERT_TRUE(open_thread_states());
+    }
+    struct Case {
+        const char* what;
+        bool refuse;
+        SystemAllocator allocator;
+    };
+    const Case cases[] = {
+        {"the platform refuses the dialog window", true, platform_system_allocate},
+        {"no memory for the dialog's record", false, failing_allocate},
+    };
+    for (const Case& c : cases) {
+        randomSource.state = randomSource.last = RANDOM_UNSEEDED;
+        creationWatch = {c.refuse, 0, 0};
+        HHOOK hook = SetWindowsHookExA(WH_CBT, watch_dialog_creation, NULL, GetCurrentThreadId());
+        ASSERT_NE(hook, (HHOOK)0);
+        systemAllocator = c.allocator;
+        ULONGLONG start = GetTickCount64();
+        int32_t result = application_main(startupRecord.instance, 0, "", SW_SHOWDEFAULT);
+        ULONGLONG elapsed = GetTickCount64() - start;
+        systemAllocator = platform_system_allocate;
+        UnhookWindowsHookEx(hook);
+        EnumThreadWindows(GetCurrentThreadId(), destroy_dialog_window, 0);
+
+        EXPECT_EQ(result, 0) << c.what;
+        EXPECT_LT(elapsed, 2000u) << c.what;
+        EXPECT_EQ(mainDialog, (HWND)0) << c.what;
+        ASSERT_EQ(creationWatch.dialogsMade, 1) << c.what;
+        EXPECT_NE(creationWatch.stateThen, RANDOM_UNSEEDED)
+            << c.what << ": not seeded before the dialog was made";
+        // Seeded from the time of day: a single-precision number of seconds
+        // within a day, and no draw since.
+        float seededWith;
+        memcpy(&seededWith, &creationWatch.stateThen, sizeof seededWith);
+        EXPECT_GE(seededWith, 0.0f) << c.what;
+        EXPECT_LE(seededWith, 86400.0f) << c.what;
+        EXPECT_EQ(randomSource.state, creationWatch.stateThen) << c.what;
+    }
+    mainDialog = 0;
 }
 
 TEST(IntroText, IsPutTogetherWhole) {
