@@ -136,6 +136,8 @@ LONG_PTR record_value(HWND window, RecordField field, WindowRecord** record) {
 }
 
 WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value) {
+    // The link belongs to the list and changes only under its lock.
+    if (field == FIELD_NEXT_RECORD) return 0;
     WindowRecord* found = find_record(window);
     uint16_t size = 0;
     char* place = found ? field_address(found, field, &size) : 0;

@@ -90,6 +90,7 @@ WindowRecord* find_record(HWND window);
 // has none.
 LONG_PTR record_value(HWND window, RecordField field, WindowRecord** record = 0);
 // Stores the value; the record, or null (nothing stored) when there is none.
+// The link field (FIELD_NEXT_RECORD) is the list's and is never stored.
 WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value);
 // A new zero-filled record with colours untouched, linked at the head; null and
 // *failureCode = 5 when the window already has one or memory runs out.

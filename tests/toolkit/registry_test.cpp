@@ -4,6 +4,7 @@
 #include "toolkit/window_registry.h"
 
 #include "runtime/system_memory.h"
+#include "tests/toolkit/time_limit.h"
 
 #include <gtest/gtest.h>
 
@@ -405,6 +406,35 @@ TEST_F(RegistryTest, FieldNumberOutsideTheTableReadsAndStoresNothing) {
         EXPECT_EQ(set_record_value(w, (RecordField)field, 0x7777), nullptr) << field;
     }
     EXPECT_EQ(std::memcmp(r, &before, sizeof before), 0);
+}
+
+// The link field is the registry's own: it reads as any other field, but a
+// caller's write would change the list behind the lock (a record linked to
+// itself makes every later walk spin with the lock held), so none is made.
+TEST_F(RegistryTest, TheLinkFieldIsReadButNeverWritten) {
+    HWND d = top_window();
+    WindowRecord* older = dialog_record(d);
+    HWND w = child_window(d);
+    WindowRecord* r = control_record(w, d);
+    HWND stranger = top_window();
+    struct Case {
+        const char* name;
+        LONG_PTR value;
+    };
+    const Case cases[] = {{"the record itself", (LONG_PTR)r}, {"null, cutting the list", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(set_record_value(w, FIELD_NEXT_RECORD, c.value), nullptr);
+        EXPECT_EQ(r->nextRecord, older);
+        EXPECT_EQ(record_value(w, FIELD_NEXT_RECORD), (LONG_PTR)older);
+        // A walk to the end of the list still ends, and finds every record.
+        bool ended = vornelle_test::finishes_within(5000, [&] { find_record(stranger); });
+        EXPECT_TRUE(ended) << "a lookup of a window without a record never ended";
+        if (!ended) windowRegistry.registryLock = 0;
+        r->nextRecord = older;
+        EXPECT_EQ(find_record(d), older);
+        EXPECT_EQ(windowRegistry.registryHead, r);
+    }
 }
 
 // ---- destroy_record: order ---------------------------------------------------
