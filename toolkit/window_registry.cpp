@@ -62,18 +62,55 @@ char* field_address(WindowRecord* record, RecordField field, uint16_t* size) {
     return (char*)record + fieldPlaces[field].offset;
 }
 
-// True when a remaining record holds this brush handle.
-bool brush_still_held(HBRUSH brush) {
-    bool held = false;
+bool holds_brush(const WindowRecord* chain, HBRUSH brush) {
+    for (const WindowRecord* r = chain; r; r = r->nextRecord) {
+        if (r->backBrush == brush) return true;
+    }
+    return false;
+}
+
+// True when a remaining record holds this brush handle: one in the list, or
+// one of the records whose destruction is still under way (pending).
+bool brush_still_held(HBRUSH brush, const WindowRecord* pending) {
+    if (holds_brush(pending, brush)) return true;
     spin_acquire(&windowRegistry.registryLock);
-    for (WindowRecord* r = windowRegistry.registryHead; r; r = r->nextRecord) {
-        if (r->backBrush == brush) {
-            held = true;
+    bool held = holds_brush(windowRegistry.registryHead, brush);
+    spin_release(&windowRegistry.registryLock);
+    return held;
+}
+
+// Takes the record out of the list; false when it is no longer linked.
+bool unlink_record(WindowRecord* record) {
+    bool linked = false;
+    spin_acquire(&windowRegistry.registryLock);
+    for (WindowRecord** link = &windowRegistry.registryHead; *link; link = &(*link)->nextRecord) {
+        if (*link == record) {
+            *link = record->nextRecord;
+            linked = true;
             break;
         }
     }
     spin_release(&windowRegistry.registryLock);
-    return held;
+    if (linked) record->nextRecord = 0;
+    return linked;
+}
+
+// Takes the first control record of parent in list order out of the list, in
+// one walk under the lock; null when the parent has none left.
+WindowRecord* unlink_first_control_of(HWND parent) {
+    WindowRecord* found = 0;
+    spin_acquire(&windowRegistry.registryLock);
+    for (WindowRecord** link = &windowRegistry.registryHead; *link; link = &(*link)->nextRecord) {
+        WindowRecord* r = *link;
+        if (r->parent == parent && (r->flags & RECORD_CONTROL)) {
+            *link = r->nextRecord;
+            found = r;
+            break;
+        }
+    }
+    spin_release(&windowRegistry.registryLock);
+    if (found) found->nextRecord = 0;
+    return found;
 }
 
 // Selects the displaced object back into the surface and deletes the one that
@@ -84,11 +121,13 @@ void restore_and_delete(HDC dc, HGDIOBJ displaced) {
     if (own && own != HGDI_ERROR) DeleteObject(own);
 }
 
-// Releases the platform objects a record owns. The record is no longer linked.
-void release_record_objects(WindowRecord* record) {
-    if (record->backColor >= 0 && record->backBrush) {
-        // A brush goes with the last record that holds it.
-        if (!brush_still_held(record->backBrush)) DeleteObject(record->backBrush);
+// Releases the platform objects a record owns and gives its memory back. The
+// record is no longer linked; pending are the records still to be destroyed.
+void release_record(WindowRecord* record, const WindowRecord* pending) {
+    // A brush goes with the last record that holds it.
+    if (record->backColor >= 0 && record->backBrush &&
+        !brush_still_held(record->backBrush, pending)) {
+        DeleteObject(record->backBrush);
     }
     if (record->image) {
         if (record->flags & RECORD_IMAGE_ICON) {
@@ -102,6 +141,7 @@ void release_record_objects(WindowRecord* record) {
     restore_and_delete(record->canvasDc, record->canvasOldBitmap);
     restore_and_delete(record->canvasDc, record->canvasOldFont);
     if (record->canvasDc) DeleteDC(record->canvasDc);
+    system_free((char*)record);
 }
 
 }  // namespace
@@ -136,8 +176,10 @@ LONG_PTR record_value(HWND window, RecordField field, WindowRecord** record) {
 }
 
 WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value) {
-    // The link belongs to the list and changes only under its lock.
+    // The link belongs to the list and changes only under its lock; and a
+    // record is never its own parent.
     if (field == FIELD_NEXT_RECORD) return 0;
+    if (field == FIELD_PARENT && (HWND)value == window) return 0;
     WindowRecord* found = find_record(window);
     uint16_t size = 0;
     char* place = found ? field_address(found, field, &size) : 0;
@@ -153,7 +195,8 @@ WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value) {
 
 WindowRecord* create_record(HWND window, HWND parent, uint32_t flags, int32_t kind,
                             uint8_t* failureCode) {
-    if (find_record(window)) {
+    // A record is never its own parent.
+    if (parent == window || find_record(window)) {
         if (failureCode) *failureCode = CREATE_RECORD_FAILED;
         return 0;
     }
@@ -207,28 +250,33 @@ HBRUSH brush_for_color(int32_t color) {
 }
 
 bool destroy_record(HWND window) {
-    // The controls first; the newest comes first in the list.
-    for (HWND child = first_control_of(window); child; child = first_control_of(window)) {
-        if (!destroy_record(child)) return false;
-    }
-    WindowRecord* record = find_record(window);
-    if (!record) return false;
-
-    bool linked = false;
-    spin_acquire(&windowRegistry.registryLock);
-    for (WindowRecord** link = &windowRegistry.registryHead; *link; link = &(*link)->nextRecord) {
-        if (*link == record) {
-            *link = record->nextRecord;
-            record->nextRecord = 0;
-            linked = true;
-            break;
+    // Depth first without recursion: go down through the window's controls,
+    // taking each record out of the list as the walk enters it, until one has
+    // no control left; destroy that one and go back up to its parent. Records
+    // on the way down (pending) are out of the list, so no parent field, not
+    // even one that closes a cycle, leads back to them: the walk ends on any
+    // graph, and each record is destroyed once. Controls go newest first, each
+    // before its parent, and the window's own record last.
+    WindowRecord* own = find_record(window);
+    if (own && !unlink_record(own)) own = 0;
+    WindowRecord* pending = own;
+    HWND current = window;
+    for (;;) {
+        WindowRecord* child = unlink_first_control_of(current);
+        if (child) {
+            child->nextRecord = pending;
+            pending = child;
+            current = child->window;
+            continue;
         }
+        if (pending == own) break;  // back at the window itself
+        WindowRecord* done = pending;
+        pending = done->nextRecord;
+        current = done->parent;
+        release_record(done, pending);
     }
-    spin_release(&windowRegistry.registryLock);
-    if (!linked) return false;
-
-    release_record_objects(record);
-    system_free((char*)record);
+    if (!own) return false;
+    release_record(own, 0);
     return true;
 }
 

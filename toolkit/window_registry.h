@@ -90,15 +90,18 @@ WindowRecord* find_record(HWND window);
 // has none.
 LONG_PTR record_value(HWND window, RecordField field, WindowRecord** record = 0);
 // Stores the value; the record, or null (nothing stored) when there is none.
-// The link field (FIELD_NEXT_RECORD) is the list's and is never stored.
+// The link field (FIELD_NEXT_RECORD) is the list's and is never stored, nor is
+// a parent that is the window itself.
 WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value);
 // A new zero-filled record with colours untouched, linked at the head; null and
-// *failureCode = 5 when the window already has one or memory runs out.
+// *failureCode = 5 when the window already has one, is named as its own
+// parent, or memory runs out.
 WindowRecord* create_record(HWND window, HWND parent, uint32_t flags, int32_t kind,
                             uint8_t* failureCode = 0);
-// Destroys the window's control records first, then its own, releasing what
-// each owns; false when the window has no record (or a child's destruction
-// failed).
+// Destroys the window's control records (and theirs) first, newest first,
+// then its own, releasing what each owns. The walk ends on any graph of
+// parent fields and destroys each record once. False when the window has no
+// record.
 bool destroy_record(HWND window);
 HWND first_control_of(HWND parent);
 HBRUSH brush_for_color(int32_t color);

@@ -519,6 +519,135 @@ TEST_F(RegistryTest, ControlInsideAControlGoesBeforeIt) {
     }
 }
 
+// A record is never its own parent: neither record creation nor a write of
+// the field makes it one, so a control keeps going with its dialog.
+TEST_F(RegistryTest, ARecordIsNeverItsOwnParent) {
+    HWND d = top_window();
+    dialog_record(d);
+    HWND c = child_window(d);
+    WindowRecord* r = control_record(c, d);
+    EXPECT_EQ(set_record_value(c, FIELD_PARENT, (LONG_PTR)c), nullptr);
+    EXPECT_EQ(r->parent, d);
+    r->parent = d;  // so that a failure above leaves a graph the fixture can clear
+
+    HWND lone = child_window(d);
+    uint8_t code = 0;
+    EXPECT_EQ(create_record(lone, lone, RECORD_CONTROL | RECORD_PIXELS, 5, &code), nullptr);
+    EXPECT_EQ(code, 5);
+    EXPECT_EQ(find_record(lone), nullptr);
+    if (WindowRecord* made = find_record(lone)) made->parent = d;
+
+    EXPECT_TRUE(destroy_record(d));
+    EXPECT_EQ(find_record(c), nullptr);
+    EXPECT_EQ(windowRegistry.registryHead, nullptr);
+}
+
+// ---- destroy_record: any graph of parent fields -------------------------------
+
+const int TO_DIALOG = -1;
+
+struct ParentGraph {
+    const char* name;
+    std::vector<int> parents;  // per control: another control's index, or TO_DIALOG
+    int dialogParent;          // the dialog's parent field: a control's index, or TO_DIALOG for none
+    int target;                // whose record is destroyed: a control's index, or TO_DIALOG
+};
+
+// Control 0 belongs to the dialog, and each further control to the one before.
+std::vector<int> chain(int length) {
+    std::vector<int> parents(1, TO_DIALOG);
+    for (int i = 1; i < length; ++i) parents.push_back(i - 1);
+    return parents;
+}
+
+// A record made on an empty list and then linked at the head by hand, so that
+// making many costs no walk of the list.
+WindowRecord* record_linked_by_hand(HWND window, HWND parent, uint32_t flags, int32_t kind) {
+    WindowRecord* head = windowRegistry.registryHead;
+    windowRegistry.registryHead = nullptr;
+    WindowRecord* r = create_record(window, parent, flags, kind);
+    windowRegistry.registryHead = head;
+    if (r) {
+        r->nextRecord = head;
+        windowRegistry.registryHead = r;
+    }
+    return r;
+}
+
+// Parent fields written straight into the records, as any caller holding a
+// record can: cycles, a record its own parent, a chain far deeper than a
+// thread's stack would hold if each level took a frame. The walk ends, every
+// record below the target goes with what it owns, and no other record goes.
+TEST_F(RegistryTest, AnyGraphOfParentFieldsIsWalkedToItsEnd) {
+    const ParentGraph graphs[] = {
+        {"two controls naming each other", {1, 0}, TO_DIALOG, 0},
+        {"three controls in a ring", {1, 2, 0}, TO_DIALOG, 1},
+        {"a control its own parent", {0}, TO_DIALOG, 0},
+        {"a dialog that is its own control's control", {TO_DIALOG}, 0, TO_DIALOG},
+        {"a chain of 100000", chain(100000), TO_DIALOG, TO_DIALOG},
+    };
+    const uintptr_t firstKey = 0x30000000u;  // controls' keys: firstKey + 4 * index
+    for (const ParentGraph& g : graphs) {
+        SCOPED_TRACE(g.name);
+        HWND d = top_window();
+        WindowRecord* dialog = dialog_record(d);
+        HWND other = top_window();
+        dialog_record(other);
+        HWND bystander = child_window(other);
+        control_record(bystander, other);
+
+        const size_t count = g.parents.size();
+        auto window_of = [&](int index) {
+            return index == TO_DIALOG ? d : (HWND)(firstKey + 4 * (uintptr_t)index);
+        };
+        // Made last to first, so that the list runs from control 0 onwards;
+        // the parent field written into each record once it is made.
+        std::vector<HBITMAP> images;
+        for (size_t i = count; i-- > 0;) {
+            WindowRecord* r = record_linked_by_hand(
+                window_of((int)i), d, RECORD_CONTROL | RECORD_PIXELS | RECORD_IMAGE_BITMAP, 5);
+            ASSERT_NE(r, nullptr);
+            r->parent = window_of(g.parents[i]);
+            if (i < 3 || i + 1 == count) {
+                images.push_back(bitmap());
+                r->image = images.back();
+            }
+        }
+        if (g.dialogParent != TO_DIALOG) {
+            dialog->parent = window_of(g.dialogParent);
+            dialog->flags |= RECORD_CONTROL;
+        }
+
+        bool destroyed = false;
+        HWND target = window_of(g.target);
+        bool ended = vornelle_test::finishes_within(
+            20000, [&] { destroyed = destroy_record(target); });
+        EXPECT_TRUE(ended) << "the walk never ended";
+        EXPECT_TRUE(destroyed) << "the walk failed (or its thread died)";
+        size_t left = 0;
+        for (WindowRecord* r = windowRegistry.registryHead; r && ended; r = r->nextRecord) {
+            uintptr_t key = (uintptr_t)r->window;
+            left += key >= firstKey && key < firstKey + 4 * count;
+        }
+        EXPECT_EQ(left, 0u) << "control records left";
+        if (!ended || !destroyed || left) {
+            // Nothing of this graph may reach the fixture's clean-up.
+            reset_registry();
+            windowRegistry.registryLock = 0;
+            continue;
+        }
+        for (HBITMAP b : images) EXPECT_FALSE(gdi_alive(b));
+        bool dialogGoes = g.target == TO_DIALOG;
+        EXPECT_EQ(find_record(d) == nullptr, dialogGoes);
+        EXPECT_NE(find_record(bystander), nullptr);
+        EXPECT_TRUE(destroy_record(other));
+        if (!dialogGoes) {
+            EXPECT_TRUE(destroy_record(d));
+        }
+        EXPECT_EQ(windowRegistry.registryHead, nullptr);
+    }
+}
+
 TEST_F(RegistryTest, DestroyingAControlLeavesItsDialogAndSiblings) {
     std::vector<HWND> made = dialog_with_four_controls();
     EXPECT_TRUE(destroy_record(made[2]));
