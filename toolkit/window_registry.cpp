@@ -124,9 +124,9 @@ void restore_and_delete(HDC dc, HGDIOBJ displaced) {
 // Releases the platform objects a record owns and gives its memory back. The
 // record is no longer linked; pending are the records still to be destroyed.
 void release_record(WindowRecord* record, const WindowRecord* pending) {
-    // A brush goes with the last record that holds it.
-    if (record->backColor >= 0 && record->backBrush &&
-        !brush_still_held(record->backBrush, pending)) {
+    // A brush goes with the last record that holds it, whatever the colour
+    // field says now.
+    if (record->backBrush && !brush_still_held(record->backBrush, pending)) {
         DeleteObject(record->backBrush);
     }
     if (record->image) {

@@ -99,9 +99,9 @@ WindowRecord* set_record_value(HWND window, RecordField field, LONG_PTR value);
 WindowRecord* create_record(HWND window, HWND parent, uint32_t flags, int32_t kind,
                             uint8_t* failureCode = 0);
 // Destroys the window's control records (and theirs) first, newest first,
-// then its own, releasing what each owns. The walk ends on any graph of
-// parent fields and destroys each record once. False when the window has no
-// record.
+// then its own, releasing what each owns: a brush goes once no remaining
+// record holds it. The walk ends on any graph of parent fields and destroys
+// each record once. False when the window has no record.
 bool destroy_record(HWND window);
 HWND first_control_of(HWND parent);
 HBRUSH brush_for_color(int32_t color);

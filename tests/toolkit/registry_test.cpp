@@ -722,38 +722,60 @@ TEST_F(RegistryTest, OwnBrushGoesEvenWhenAnotherRecordHasItsOwnBrushOfTheSameCol
     EXPECT_EQ(GetObjectType(bBrush), (DWORD)OBJ_BRUSH);
 }
 
-TEST_F(RegistryTest, BrushIsReleasedOnlyForAColourOfItsOwn) {
-    struct Case { int32_t backColor; bool released; };
-    const Case cases[] = {{0, true}, {RED, true}, {COLOR_SYSTEM, false},
-                          {COLOR_TRANSPARENT, false}, {COLOR_UNTOUCHED, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.backColor);
+// The brush is the record's whatever its colour field says now: a colour, or
+// the system colour, transparency or untouched after a colour was set.
+TEST_F(RegistryTest, BrushGoesWhateverTheColourFieldSays) {
+    const int32_t colors[] = {0, RED, COLOR_SYSTEM, COLOR_TRANSPARENT, COLOR_UNTOUCHED, -100};
+    for (int32_t color : colors) {
+        SCOPED_TRACE(color);
         HWND w = top_window();
         WindowRecord* r = dialog_record(w);
         HBRUSH b = brush(RGB(1, 2, 3));
-        r->backColor = c.backColor;
+        r->backColor = color;
         r->backBrush = b;
         EXPECT_TRUE(destroy_record(w));
-        EXPECT_EQ(gdi_alive(b), !c.released);
+        EXPECT_FALSE(gdi_alive(b));
+    }
+}
+
+// Sharing is by handle, not by colour: a brush stays while any remaining
+// record holds it, whatever the colour fields of either say.
+TEST_F(RegistryTest, SharedBrushStaysWhileAnyRecordHoldsItWhateverTheColours) {
+    struct Case { int32_t first, second; };
+    const Case cases[] = {{COLOR_SYSTEM, RED}, {RED, COLOR_UNTOUCHED},
+                          {COLOR_TRANSPARENT, COLOR_SYSTEM}, {RED, BLUE}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.first) + " then " + std::to_string(c.second));
+        HWND d = top_window();
+        dialog_record(d);
+        HWND first = child_window(d), second = child_window(d);
+        control_record(first, d);
+        control_record(second, d);
+        HBRUSH shared = brush(RGB(9, 8, 7));
+        set_record_value(first, FIELD_BACK_COLOR, c.first);
+        set_record_value(first, FIELD_BACK_BRUSH, (LONG_PTR)shared);
+        set_record_value(second, FIELD_BACK_COLOR, c.second);
+        set_record_value(second, FIELD_BACK_BRUSH, (LONG_PTR)shared);
+        EXPECT_TRUE(destroy_record(first));
+        EXPECT_TRUE(gdi_alive(shared));
+        EXPECT_TRUE(destroy_record(second));
+        EXPECT_FALSE(gdi_alive(shared));
+        EXPECT_TRUE(destroy_record(d));
     }
 }
 
 TEST_F(RegistryTest, UntouchedRecordReleasesNothingItDoesNotOwn) {
     // Objects in fields that destroying never releases: the dialog's font (the
-    // platform's), a brush with untouched colours, and an image without a flag
-    // saying what it is.
+    // platform's) and an image without a flag saying what it is.
     HWND w = top_window();
     WindowRecord* r = dialog_record(w);
     HFONT f = font();
-    HBRUSH b = brush(RED);
     HBITMAP image = bitmap();
     r->font = f;
-    r->backBrush = b;
     r->image = image;
     EXPECT_TRUE(destroy_record(w));
     EXPECT_EQ(find_record(w), nullptr);
     EXPECT_TRUE(gdi_alive(f));
-    EXPECT_TRUE(gdi_alive(b));
     EXPECT_TRUE(gdi_alive(image));
 }
 
