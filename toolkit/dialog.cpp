@@ -91,7 +91,11 @@ HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_
 
     uint32_t flags = RECORD_DIALOG | (pixels ? RECORD_PIXELS : RECORD_UNITS);
     WindowRecord* record = create_record(dialog, parent, flags, 0);
-    if (!record) return 0;
+    if (!record) {
+        // No dialog without its record: the window goes again.
+        DestroyWindow(dialog);
+        return 0;
+    }
     record->style = style;
     record->showCommand = dialog_show_command(style);
     record->flags = flags;

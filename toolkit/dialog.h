@@ -50,7 +50,9 @@ struct DialogPlacement {
 DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t height,
                                  const RECT& client, const RECT& window, const RECT& workArea);
 
-// The dialog's window handle, or null. title is NUL-terminated (null: empty).
+// The dialog's window handle, or null: when the platform refuses the window,
+// or when its record cannot be made (the window is then destroyed again).
+// title is NUL-terminated (null: empty).
 // A thread whose toolkit state cannot be made gets the start-up default font.
 HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y,
                 int32_t width, int32_t height, uint32_t style, uint32_t extendedStyle);

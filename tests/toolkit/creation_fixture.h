@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/startup.h"
+#include "runtime/system_memory.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
@@ -76,6 +77,27 @@ inline std::string class_of(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+// While it lives, the allocator behind window records refuses every block.
+struct RecordMemoryRefused {
+    vornelle::SystemAllocator saved = vornelle::systemAllocator;
+    RecordMemoryRefused() {
+        vornelle::systemAllocator = [](uint32_t) -> char* { return nullptr; };
+    }
+    ~RecordMemoryRefused() { vornelle::systemAllocator = saved; }
+};
+
+inline BOOL CALLBACK collect_dialog_window(HWND window, LPARAM list) {
+    if (class_of(window) == "#32770") ((std::vector<HWND>*)list)->push_back(window);
+    return TRUE;
+}
+
+// The top-level windows of the platform's dialog class on this thread.
+inline std::vector<HWND> dialogs_of_this_thread() {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), collect_dialog_window, (LPARAM)&dialogs);
+    return dialogs;
 }
 
 }  // namespace vornelle_test

@@ -563,3 +563,29 @@ TEST_F(CreationTest, NoWindowMeansNullAndNoRecord) {
     EXPECT_EQ(dialog, nullptr);
     EXPECT_EQ(windowRegistry.registryHead, before);
 }
+
+// A dialog whose record cannot be made is no dialog: null, and no hidden
+// window left behind on the thread.
+TEST_F(CreationTest, ADialogWhoseRecordCannotBeMadeLeavesNoWindow) {
+    for (uint32_t mode : {DIALOG_PIXELS, 0u}) {
+        SCOPED_TRACE(mode);
+        std::vector<HWND> before = vornelle_test::dialogs_of_this_thread();
+        WindowRecord* head = windowRegistry.registryHead;
+        HWND dialog;
+        {
+            vornelle_test::RecordMemoryRefused refused;
+            dialog = keep(new_dialog(mode, NULL, "No record", -1, -1, 100, 50, 0, 0));
+        }
+        EXPECT_EQ(dialog, nullptr);
+        std::vector<HWND> after = vornelle_test::dialogs_of_this_thread();
+        EXPECT_EQ(after.size(), before.size());
+        for (HWND window : after) {
+            bool old = false;
+            for (HWND w : before) old |= w == window;
+            if (!old) keep(window);  // left behind: destroyed when the test ends
+        }
+        EXPECT_EQ(windowRegistry.registryHead, head);
+        // With memory back, dialogs are made again.
+        EXPECT_NE(keep(new_dialog(mode, NULL, "Record", -1, -1, 100, 50, 0, 0)), nullptr);
+    }
+}
