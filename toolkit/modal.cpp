@@ -29,6 +29,8 @@ static HWND owner_of(HWND dialog) {
 }
 
 void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
+    // Nothing is called or shown for a window without a record.
+    if (!find_record(dialog)) return;
     if (callback) {
         callback(dialog, WM_INITDIALOG, (WPARAM)dialog, 0);
         RECT client = {0, 0, 0, 0};
@@ -38,6 +40,7 @@ void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
                  size);
     }
 
+    // The first two calls may have destroyed the dialog, record and all.
     WindowRecord* record = set_record_value(dialog, FIELD_CALLBACK, (LONG_PTR)callback);
     if (!record) return;
     record->flags |= RECORD_SHOWN;

@@ -9,6 +9,9 @@
 
 namespace vornelle {
 
+// Shows the dialog and runs the loop until the dialog window is gone; the
+// callback (if any) first gets WM_INITDIALOG and WM_SIZE. For a window without
+// a record nothing is called or shown and it returns at once.
 void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result);
 void end_dialog(HWND dialog, int32_t endCode);
 

@@ -294,27 +294,41 @@ TEST_F(ModalTest, DialogDestroyedOtherwiseEndsTheLoopButLeavesOwnerAndResult) {
     EnableWindow(scene.owner, TRUE);
 }
 
-TEST_F(ModalTest, WindowWithoutRecordReturnsAtOnceAndShowsNothing) {
+// Nothing is called, shown or touched for a window without a record, not
+// even the DialogCallback's first two calls.
+TEST_F(ModalTest, WindowWithoutRecordReturnsAtOnceAndCallsNothing) {
     HWND owner = make_owner();
-    HWND window = keep(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 120, 80, owner, 0, 0, 0));
-    ASSERT_NE(window, (HWND)0);
-    ownerLog.expectedDialog = window;
-    int32_t endCode = 21;
+    HWND stranger =
+        keep(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 120, 80, owner, 0, 0, 0));
+    ASSERT_NE(stranger, (HWND)0);
+    HWND unrecorded = make_dialog(owner);
+    ASSERT_TRUE(destroy_record(unrecorded));
+    struct Case {
+        const char* name;
+        HWND window;
+    };
+    const Case cases[] = {{"a null handle", 0},
+                          {"a window the toolkit did not make", stranger},
+                          {"a dialog whose record is gone", unrecorded}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        ownerLog = OwnerLog();
+        ownerLog.expectedDialog = c.window;
+        int32_t endCode = 21;
 
-    EXPECT_FALSE(run_modal(window, dialog_callback, &endCode));
+        EXPECT_FALSE(run_modal(c.window, dialog_callback, &endCode));
 
-    ASSERT_EQ(dialogRecorder.calls.size(), 2u);
-    EXPECT_EQ(dialogRecorder.calls[0].message, (UINT)WM_INITDIALOG);
-    EXPECT_EQ(dialogRecorder.calls[0].wParam, (WPARAM)window);
-    EXPECT_EQ(dialogRecorder.calls[1].message, (UINT)WM_SIZE);
-    EXPECT_EQ(dialogRecorder.calls[1].wParam, (WPARAM)SIZE_RESTORED);
-    EXPECT_EQ(dialogRecorder.calls[1].lParam, MAKELPARAM(120, 80));
-    EXPECT_TRUE(IsWindow(window));
-    EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_TRUE(IsWindowEnabled(owner));
-    EXPECT_EQ(ownerLog.cancelMode, 0);
-    EXPECT_EQ(ownerLog.enterIdle, 0);
-    EXPECT_EQ(endCode, 21);
+        EXPECT_EQ(dialogRecorder.calls.size(), 0u);
+        if (c.window) {
+            EXPECT_TRUE(IsWindow(c.window));
+            EXPECT_FALSE(IsWindowVisible(c.window));
+        }
+        EXPECT_TRUE(IsWindowEnabled(owner));
+        EXPECT_EQ(ownerLog.cancelMode, 0);
+        EXPECT_EQ(ownerLog.enterIdle, 0);
+        EXPECT_EQ(endCode, 21);
+    }
 }
 
 DWORD WINAPI end_from_other_thread(void*) {
