@@ -77,13 +77,18 @@ void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
 }
 
 void end_dialog(HWND dialog, int32_t endCode) {
-    SendMessageA(dialog, WM_CLOSE, 0, 0);
+    // The owner is read first: the DialogCallback may destroy the dialog on
+    // WM_CLOSE, and a gone dialog has no owner to tell.
     HWND owner = owner_of(dialog);
+    SendMessageA(dialog, WM_CLOSE, 0, 0);
     bool ownerWasDisabled = false;
     if (owner) ownerWasDisabled = EnableWindow(owner, TRUE) != 0;
     int32_t* target = (int32_t*)record_value(dialog, FIELD_RESULT_TARGET);
     if (target) *target = endCode;
-    if (!DestroyWindow(dialog) && ownerWasDisabled) EnableWindow(owner, FALSE);
+    // A dialog that could not be destroyed stays modal; one already gone does not.
+    if (!DestroyWindow(dialog) && ownerWasDisabled && IsWindow(dialog)) {
+        EnableWindow(owner, FALSE);
+    }
 }
 
 }  // namespace vornelle

@@ -13,6 +13,8 @@ namespace vornelle {
 // callback (if any) first gets WM_INITDIALOG and WM_SIZE. For a window without
 // a record nothing is called or shown and it returns at once.
 void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result);
+// Sends WM_CLOSE, enables the owner read before that message (whatever the
+// dialog's callback did with it), stores the end code and destroys the dialog.
 void end_dialog(HWND dialog, int32_t endCode);
 
 }  // namespace vornelle

@@ -274,6 +274,36 @@ TEST_F(ModalTest, EndDialogWithoutResultVariableOrRecord) {
     EXPECT_TRUE(IsWindowEnabled(owner));
 }
 
+bool destroyOnClose;
+
+// However the DialogCallback answers the WM_CLOSE of end_dialog, even by
+// destroying the dialog itself, the owner is enabled again and the loop ends.
+TEST_F(ModalTest, OwnerIsEnabledAgainWhateverTheCallbackDoesWithTheClose) {
+    struct Case {
+        const char* name;
+        bool destroy;
+    };
+    const Case cases[] = {{"the callback lets it be", false},
+                          {"the callback destroys the dialog", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        HWND owner = make_owner();
+        HWND dialog = make_dialog(owner);
+        destroyOnClose = c.destroy;
+        dialogRecorder.action = [](const Call& call) {
+            if (call.message == WM_CLOSE && destroyOnClose) DestroyWindow(call.dialog);
+        };
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+        EXPECT_FALSE(run_modal(dialog, dialog_callback, nullptr));
+
+        EXPECT_EQ(dialogRecorder.count(WM_CLOSE), 1);
+        EXPECT_FALSE(IsWindow(dialog));
+        EXPECT_TRUE(IsWindowEnabled(owner));
+    }
+}
+
 void CALLBACK destroy_dialog(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(0, id);
     DestroyWindow(scene.dialog);
