@@ -5,6 +5,7 @@
 #include "toolkit/controls.h"
 
 #include "runtime/startup.h"
+#include "toolkit/control_lifetime.h"
 #include "toolkit/image_controls.h"
 
 namespace vornelle {
@@ -78,9 +79,13 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
     if (!control) return 0;
     SendMessageA(control, WM_SETFONT, (WPARAM)font, 1);
 
-    // Without a record the control still exists; its events then reach no callback.
+    // Without a record the control still exists; its events then reach no
+    // callback. With one, the record goes when the control's window goes.
     WindowRecord* record = create_record(control, dialog, flags, kind);
-    if (record) record->callback = callback;
+    if (record) {
+        record->callback = callback;
+        watch_control(control);
+    }
 
     if (items) {
         UINT add = kind == ComboBox ? CB_ADDSTRING : LB_ADDSTRING;

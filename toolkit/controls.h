@@ -53,7 +53,9 @@ ControlStyle control_style(int32_t kind, const char* className, uint32_t style,
                            uint32_t extendedStyle, int32_t pixelWidth, int32_t pixelHeight);
 
 // The new control's window handle, or null (nothing made: a dialog without a
-// record, a kind outside 0 to 16, or a window the platform refused). items:
+// record, a kind outside 0 to 16, or a window the platform refused). The
+// control's record goes when its window is destroyed, with its dialog or
+// before it (control_lifetime.h). items:
 // initial entries of a list or combo box, ending at the first null or empty
 // string (null: none).
 HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, const char* text,

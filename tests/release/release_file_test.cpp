@@ -134,10 +134,13 @@ const AllowedImports ALLOWED_IMPORTS[] = {
      "by name), and bcrypt.dll loaded from there for BCryptGenRandom",
      {"GetProcAddress", "GetSystemDirectoryA", "LoadLibraryExA"}},
     {"user32.dll", "the dialog, its controls, the message loop, the error sound of a failed press"
+                   "; each control's procedure, watched for the record to go with its window"
+                   " (CallWindowProcA, GetClassLongA)"
                    "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
                    "which marks the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
-      "DispatchMessageA", "EnableWindow", "FillRect", "GetClientRect", "GetDC", "GetDlgItem",
+      "DispatchMessageA", "EnableWindow", "FillRect", "GetClassLongA", "GetClientRect", "GetDC",
+      "GetDlgItem",
       "GetMenu", "GetMenuItemInfoA", "GetSysColor", "GetSysColorBrush", "GetWindowLongA",
       "GetWindowRect", "IsDialogMessageA", "IsWindow", "LoadImageA", "MapDialogRect",
       "MessageBeep", "PeekMessageA", "ReleaseDC", "SendMessageA", "SetFocus", "SetWindowLongA",

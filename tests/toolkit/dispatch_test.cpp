@@ -518,6 +518,65 @@ TEST_F(DispatchTest, RecordsGoWithTheDialogAfterItsCallbackSawTheLastMessage) {
     EXPECT_EQ(find_record(second), nullptr);
 }
 
+LRESULT CALLBACK custom_control_procedure(HWND window, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A control destroyed before its dialog takes its record, and what the record
+// owns, with it, however it was made; its dialog and the other controls keep
+// theirs. No later window that gets the same handle can then inherit the
+// control's callback or colours.
+TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
+    WNDCLASSA custom = {};
+    custom.lpfnWndProc = custom_control_procedure;
+    custom.hInstance = GetModuleHandleA(NULL);
+    custom.lpszClassName = "VornelleDispatchCustom";
+    RegisterClassA(&custom);
+    struct Case {
+        const char* name;
+        int32_t kind;
+        const char* className;
+        uint32_t style;
+        uint32_t extendedStyle;
+    };
+    const Case cases[] = {
+        {"push button", PushButton, nullptr, 0, 0},
+        {"text box that tells its parent nothing", TextBox, nullptr, 0, WS_EX_NOPARENTNOTIFY},
+        {"canvas", Canvas, nullptr, 0, 0},
+        {"custom class", CustomClass, "VornelleDispatchCustom", WS_CHILD | WS_VISIBLE, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND dialog = make_dialog();
+        set_dialog_callback(dialog, dialog_callback);
+        HWND sibling = make_control(Label, dialog, 900, control_callback, "sibling");
+        HWND control = add_control(c.kind, c.className, dialog, 901, "x", nullptr, 10, 40, 120,
+                                   24, c.style, c.extendedStyle, control_callback);
+        ASSERT_NE(control, (HWND)0);
+        WindowRecord* record = find_record(control);
+        ASSERT_NE(record, nullptr);
+        HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+        record->textColor = RGB(4, 5, 6);
+        record->backColor = RGB(1, 2, 3);
+        record->backBrush = brush;
+        HDC surface = record->canvasDc;
+        EXPECT_EQ(surface != 0, c.kind == Canvas);
+
+        ASSERT_TRUE(DestroyWindow(control));
+
+        EXPECT_EQ(find_record(control), nullptr);
+        EXPECT_EQ(GetObjectType(brush), 0u);
+        if (surface) {
+            EXPECT_EQ(GetObjectType(surface), 0u);
+        }
+        EXPECT_NE(find_record(dialog), nullptr);
+        WindowRecord* kept = find_record(sibling);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(kept->callback, control_callback);
+    }
+}
+
 // SC_CLOSE through the dispatch alone: the DialogCallback may keep the dialog.
 TEST_F(DispatchTest, SystemCloseEndsTheDialogUnlessTheDialogCallbackHandlesIt) {
     struct Case {
