@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runtime/startup.h"
-#include "runtime/system_memory.h"
+#include "tests/toolkit/record_memory.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
@@ -78,15 +78,6 @@ inline std::string class_of(HWND window) {
     GetClassNameA(window, name, sizeof name);
     return name;
 }
-
-// While it lives, the allocator behind window records refuses every block.
-struct RecordMemoryRefused {
-    vornelle::SystemAllocator saved = vornelle::systemAllocator;
-    RecordMemoryRefused() {
-        vornelle::systemAllocator = [](uint32_t) -> char* { return nullptr; };
-    }
-    ~RecordMemoryRefused() { vornelle::systemAllocator = saved; }
-};
 
 inline BOOL CALLBACK collect_dialog_window(HWND window, LPARAM list) {
     if (class_of(window) == "#32770") ((std::vector<HWND>*)list)->push_back(window);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dispatch_support.h"
+#include "tests/toolkit/record_memory.h"
 #include "toolkit/control_colors.h"
 #include "toolkit/control_text.h"
 #include "toolkit/dialog_proc.h"
@@ -516,6 +517,53 @@ TEST_F(DispatchTest, RecordsGoWithTheDialogAfterItsCallbackSawTheLastMessage) {
     EXPECT_EQ(find_record(dialog), nullptr);
     EXPECT_EQ(find_record(first), nullptr);
     EXPECT_EQ(find_record(second), nullptr);
+}
+
+// A control whose record cannot be made still exists and still gets its
+// items, but its events reach no control callback: they go on to the
+// dialog's, as events of a window without a record.
+TEST_F(DispatchTest, AControlWithoutARecordGetsItsItemsButNoCallback) {
+    HWND dialog = make_dialog();
+    set_dialog_callback(dialog, dialog_callback);
+    const char* items[] = {"one", "two", nullptr};
+    struct Case {
+        const char* name;
+        int32_t kind;
+        UINT countMessage;  // 0: the kind takes no items
+        UINT event;
+        WORD code;
+    };
+    const Case cases[] = {
+        {"list box", ListBox, LB_GETCOUNT, WM_COMMAND, LBN_SELCHANGE},
+        {"combo box", ComboBox, CB_GETCOUNT, WM_COMMAND, CBN_SELCHANGE},
+        {"push button", PushButton, 0, WM_COMMAND, BN_CLICKED},
+        {"scroll bar", ScrollBar, 0, WM_HSCROLL, SB_LINEDOWN},
+    };
+    int32_t id = 950;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ++id;
+        WindowRecord* head = windowRegistry.registryHead;
+        HWND control;
+        {
+            RecordMemoryRefused refused;
+            control = add_control(c.kind, nullptr, dialog, id, "x", items, 10, 10, 120, 80, 0, 0,
+                                  control_callback);
+        }
+        ASSERT_NE(control, (HWND)0);
+        EXPECT_EQ(find_record(control), nullptr);
+        EXPECT_EQ(windowRegistry.registryHead, head);
+        EXPECT_EQ(GetDlgItem(dialog, id), control);
+        if (c.countMessage) {
+            EXPECT_EQ(SendMessageA(control, c.countMessage, 0, 0), 2);
+        }
+        controlRecorder.reset();
+        dialogRecorder.reset();
+        WPARAM wParam = c.event == WM_COMMAND ? MAKEWPARAM(id, c.code) : c.code;
+        SendMessageA(dialog, c.event, wParam, (LPARAM)control);
+        EXPECT_TRUE(controlRecorder.calls.empty());
+        EXPECT_EQ(dialogRecorder.count(c.event), 1);
+    }
 }
 
 LRESULT CALLBACK custom_control_procedure(HWND window, UINT message, WPARAM wParam,
