@@ -625,6 +625,109 @@ TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
     }
 }
 
+// The records go at WM_NCDESTROY whatever the DialogCallback answers it: the
+// dialog's own, and those of its controls that are still there (here one
+// registered by hand, which no control procedure watches).
+TEST_F(DispatchTest, RecordsGoAtTheLastMessageWhateverTheDialogCallbackAnswers) {
+    const LONG_PTR answers[] = {0, 1, -1, 0x7777};
+    for (LONG_PTR answer : answers) {
+        SCOPED_TRACE(answer);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        HWND button = make_control(PushButton, dialog, 801, control_callback, "a");
+        HWND plain = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, dialog, (HMENU)802,
+                                     GetModuleHandleA(NULL), NULL);
+        ASSERT_NE(plain, (HWND)0);
+        ASSERT_NE(create_record(plain, dialog, RECORD_CONTROL | RECORD_PIXELS, Label), nullptr);
+        set_dialog_callback(dialog, dialog_callback);
+        dialogRecorder.result = answer;
+        dialogRecorder.onlyMessage = WM_NCDESTROY;
+
+        DestroyWindow(dialog);
+
+        ASSERT_FALSE(dialogRecorder.calls.empty());
+        EXPECT_EQ(dialogRecorder.calls.back().message, (UINT)WM_NCDESTROY);
+        EXPECT_EQ(find_record(dialog), nullptr);
+        EXPECT_EQ(find_record(button), nullptr);
+        EXPECT_EQ(find_record(plain), nullptr);
+    }
+}
+
+// A DialogCallback's non-zero answer to a control-colour message wins over the
+// colour step: it is the result, it goes to the message-result slot, and the
+// record's colours are not applied.
+TEST_F(DispatchTest, DialogCallbacksAnswerToAColourMessageWinsOverTheColours) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 601, nullptr, "label");
+    for (HWND window : {dialog, label}) {
+        WindowRecord* record = find_record(window);
+        ASSERT_NE(record, nullptr);
+        record->textColor = RGB(200, 0, 0);
+        record->backColor = COLOR_SYSTEM;
+    }
+    set_dialog_callback(dialog, dialog_callback);
+    dialogRecorder.result = 0x1234;
+    for (UINT message = WM_CTLCOLORMSGBOX; message <= WM_CTLCOLORSTATIC; ++message) {
+        SCOPED_TRACE(message);
+        HWND colored = message == WM_CTLCOLORDLG ? dialog : label;
+        reset_dc();
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+        EXPECT_EQ(dialog_proc(dialog, message, (WPARAM)dc_, (LPARAM)colored), 0x1234);
+        EXPECT_EQ(GetWindowLongPtrA(dialog, DWLP_MSGRESULT), 0x1234);
+        EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
+        EXPECT_EQ(GetBkColor(dc_), RGB(4, 5, 6));
+    }
+    EXPECT_EQ(dialogRecorder.calls.size(), 7u);
+}
+
+// Without the dialog's record there is no colour step and no canvas painting:
+// every control-colour message and WM_DRAWITEM is answered 0, even for
+// controls whose own records hold colours or a picture.
+TEST_F(DispatchTest, WithoutTheDialogsRecordColourAndDrawMessagesAreAnswered0) {
+    HWND dialog = make_dialog();
+    HWND label = make_control(Label, dialog, 601, nullptr, "label");
+    HWND canvas = make_control(Canvas, dialog, 602, nullptr);
+    ASSERT_TRUE(destroy_record(dialog));  // the dialog's record and its controls'
+    // The controls' records again, on their own, with colours and a red picture.
+    WindowRecord* labelRecord = create_record(label, 0, RECORD_CONTROL | RECORD_PIXELS, Label);
+    WindowRecord* canvasRecord = create_record(canvas, 0, RECORD_CONTROL | RECORD_PIXELS, Canvas);
+    ASSERT_TRUE(labelRecord && canvasRecord);
+    labelRecord->textColor = RGB(200, 0, 0);
+    labelRecord->backColor = COLOR_SYSTEM;
+    HDC screen = GetDC(NULL);
+    canvasRecord->canvasDc = CreateCompatibleDC(screen);
+    canvasRecord->canvasOldBitmap =
+        SelectObject(canvasRecord->canvasDc, CreateCompatibleBitmap(screen, 16, 8));
+    HBITMAP targetBitmap = CreateCompatibleBitmap(screen, 32, 16);
+    ReleaseDC(NULL, screen);
+    canvasRecord->canvasWidth = 16;
+    canvasRecord->canvasHeight = 8;
+    RECT picture = {0, 0, 16, 8};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(canvasRecord->canvasDc, &picture, red);
+    DeleteObject(red);
+    HGDIOBJ old = SelectObject(dc_, targetBitmap);
+
+    for (UINT message = WM_CTLCOLORMSGBOX; message <= WM_CTLCOLORSTATIC; ++message) {
+        SCOPED_TRACE(message);
+        reset_dc();
+        EXPECT_EQ(dialog_proc(dialog, message, (WPARAM)dc_, (LPARAM)label), 0);
+        EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
+    }
+    RECT all = {0, 0, 32, 16};
+    FillRect(dc_, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_STATIC;
+    item.CtlID = 602;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.hwndItem = canvas;
+    item.hDC = dc_;
+    EXPECT_EQ(dialog_proc(dialog, WM_DRAWITEM, 602, (LPARAM)&item), 0);
+    EXPECT_EQ(GetPixel(dc_, 0, 0), RGB(255, 255, 255));
+    SelectObject(dc_, old);
+    DeleteObject(targetBitmap);
+}
+
 // SC_CLOSE through the dispatch alone: the DialogCallback may keep the dialog.
 TEST_F(DispatchTest, SystemCloseEndsTheDialogUnlessTheDialogCallbackHandlesIt) {
     struct Case {
