@@ -383,6 +383,64 @@ TEST_F(CreationTest, OnlyADefPushButtonAsksToBeTheDefault) {
     EXPECT_EQ(defIdRequests, 0);
 }
 
+namespace {
+
+// While it lives, a hook on this thread refuses the creation of every window.
+LRESULT CALLBACK refuse_creation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) return 1;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+struct WindowCreationRefused {
+    HHOOK hook = SetWindowsHookExA(WH_CBT, refuse_creation, NULL, GetCurrentThreadId());
+    ~WindowCreationRefused() {
+        if (hook) UnhookWindowsHookEx(hook);
+    }
+};
+
+}  // namespace
+
+// A default button that the platform refuses to create asks for nothing:
+// no DM_SETDEFID reaches the dialog, no record is made, and the result is
+// null. The same call with creation allowed does make the default button.
+TEST_F(CreationTest, ARefusedDefaultButtonSetsNoDefault) {
+    struct Case {
+        const char* name;
+        int32_t kind;
+        uint32_t style;
+    };
+    const Case cases[] = {
+        {"push button", PushButton, BS_DEFPUSHBUTTON},
+        {"push button with a tab stop", PushButton, WS_TABSTOP | BS_DEFPUSHBUTTON},
+        {"image button", ImageButton, BS_DEFPUSHBUTTON},
+        {"fitted image button", FittedImageButton, BS_DEFPUSHBUTTON},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND dialog = keep(main_dialog());
+        spy_on(dialog);
+        WindowRecord* head = windowRegistry.registryHead;
+        HWND button;
+        {
+            WindowCreationRefused refused;
+            ASSERT_NE(refused.hook, nullptr);
+            button = add_control(c.kind, "", dialog, 170, "OK", nullptr, 10, 10, 80, 25, c.style,
+                                 0, nullptr);
+        }
+        EXPECT_EQ(button, nullptr);
+        EXPECT_EQ(defIdRequests, 0);
+        EXPECT_NE(LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), 170);
+        EXPECT_EQ(windowRegistry.registryHead, head);
+        EXPECT_EQ(child_count(dialog), 0);
+
+        button = add_control(c.kind, "", dialog, 170, "OK", nullptr, 10, 10, 80, 25, c.style, 0,
+                             nullptr);
+        EXPECT_NE(button, nullptr);
+        EXPECT_EQ(defIdRequests, 1);
+        EXPECT_EQ(lastDefId, 170u);
+    }
+}
+
 TEST_F(CreationTest, ImageKindsGetNoWindowText) {
     HWND dialog = keep(main_dialog());
     HWND image = add_control(Image, "", dialog, 20, "SOME_IMAGE", nullptr, 0, 0, 32, 32, 0, 0,
