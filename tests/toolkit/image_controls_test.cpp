@@ -7,6 +7,7 @@
 
 #include <ostream>
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 
@@ -365,6 +366,68 @@ TEST_F(ImageControlTest, ImageButtonsMayBecomeTheDefaultButton) {
     EXPECT_EQ(HIWORD(defId), DC_HASDEFID);
     EXPECT_EQ(LOWORD(defId), 22);
     EXPECT_NE(find_record(fitted)->image, nullptr);  // and it still gets its image
+}
+
+// A control that already shows an image hands it back when the loaded one is
+// set; that image is destroyed with the function its type needs (DestroyIcon
+// for an icon, DeleteObject for a bitmap; the other one would leave it
+// alive), and the image just set stays, the record's.
+TEST_F(ImageControlTest, TheImageAControlHandsBackIsDestroyedAsItsTypeNeeds) {
+    struct Case {
+        const char* label;
+        int32_t kind;
+        const char* className;
+        uint32_t style;
+        UINT setMessage;
+        UINT getMessage;
+        bool icon;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"static, icon", Image, "STATIC", WS_CHILD | SS_ICON, STM_SETIMAGE, STM_GETIMAGE, true,
+         "PICTURE"},
+        {"static, bitmap", Image, "STATIC", WS_CHILD | SS_BITMAP, STM_SETIMAGE, STM_GETIMAGE,
+         false, "LOGO"},
+        {"button, icon", ImageButton, "BUTTON", WS_CHILD | BS_ICON, BM_SETIMAGE, BM_GETIMAGE,
+         true, "PICTURE"},
+        {"button, bitmap", ImageButton, "BUTTON", WS_CHILD | BS_BITMAP, BM_SETIMAGE, BM_GETIMAGE,
+         false, "#42"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        HWND dialog = pixel_dialog();
+        HWND control = CreateWindowExA(0, c.className, nullptr, c.style, 10, 10, 40, 40, dialog,
+                                       (HMENU)30, GetModuleHandleA(NULL), nullptr);
+        ASSERT_NE(control, nullptr);
+        UINT type = c.icon ? IMAGE_ICON : IMAGE_BITMAP;
+        BYTE andBits[16 * 16 / 8], xorBits[16 * 16 / 8];
+        memset(andBits, 0xFF, sizeof andBits);
+        memset(xorBits, 0, sizeof xorBits);
+        HANDLE before = c.icon ? (HANDLE)CreateIcon(GetModuleHandleA(NULL), 16, 16, 1, 1,
+                                                    andBits, xorBits)
+                               : (HANDLE)CreateBitmap(8, 8, 1, 1, nullptr);
+        ASSERT_NE(before, nullptr);
+        SendMessageA(control, c.setMessage, type, (LPARAM)before);
+        ASSERT_EQ((HANDLE)SendMessageA(control, c.getMessage, type, 0), before);
+        WindowRecord* record = create_record(
+            control, dialog,
+            RECORD_PIXELS | RECORD_CONTROL | (c.icon ? RECORD_IMAGE_ICON : RECORD_IMAGE_BITMAP),
+            c.kind);
+        ASSERT_NE(record, nullptr);
+
+        finish_image_control(record, 30, c.name, c.style, 40, 40, 40, 40);
+
+        ASSERT_NE(record->image, nullptr);
+        EXPECT_NE(record->image, before);
+        EXPECT_EQ((HANDLE)SendMessageA(control, c.getMessage, type, 0), record->image);
+        if (c.icon) {
+            EXPECT_FALSE(is_icon(before));
+            EXPECT_TRUE(is_icon(record->image));
+        } else {
+            EXPECT_EQ(GetObjectType(before), 0u);
+            EXPECT_EQ(GetObjectType(record->image), (DWORD)OBJ_BITMAP);
+        }
+    }
 }
 
 TEST_F(ImageControlTest, ImagesGoWithTheDialog) {
