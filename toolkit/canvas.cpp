@@ -64,7 +64,10 @@ void select_canvas_font(WindowRecord* record, HDC canvasDc) {
     description.lfWeight = CANVAS_FONT_WEIGHT;
     memcpy(description.lfFaceName, CANVAS_FONT_FACE, sizeof CANVAS_FONT_FACE);
 
-    HFONT font = CreateFontIndirectA(&description);
+    attach_canvas_font(record, canvasDc, CreateFontIndirectA(&description));
+}
+
+void attach_canvas_font(WindowRecord* record, HDC canvasDc, HFONT font) {
     if (!font) return;
     HGDIOBJ oldFont = SelectObject(canvasDc, font);
     if (!selected(oldFont)) {

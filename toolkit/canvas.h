@@ -24,6 +24,12 @@ float canvas_scale(int32_t pixels, int32_t size);
 // not kept, and the device context keeps its own font.
 void select_canvas_font(WindowRecord* record, HDC canvasDc);
 
+// The second half of select_canvas_font, given the font made (null when it
+// could not be): selects it into canvasDc and keeps the displaced font and the
+// metrics in the record. A font that cannot be selected is deleted; the record
+// and the device context are then left as they were.
+void attach_canvas_font(WindowRecord* record, HDC canvasDc, HFONT font);
+
 // Builds the surface of the canvas control of record (filled with the button
 // face colour) from the control's device context; width and height are the
 // caller's, for the scale factors of a units-mode canvas. When the control's

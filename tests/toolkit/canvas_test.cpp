@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "tests/toolkit/creation_fixture.h"
@@ -41,6 +43,66 @@ TEST(CanvasScale, PixelsPerCallerUnitPlusOne) {
     EXPECT_EQ(canvas_scale(10, -1), 0.0f);
     // The largest size does not overflow.
     EXPECT_GT(canvas_scale(2147483647, 2147483647), 0.99f);
+}
+
+// The canvas font that cannot be made or selected: the one made is deleted,
+// nothing is kept in the record, and the surface keeps the font of its own
+// (and its text alignment). Made and selected, it is the surface's font and
+// the record keeps what it displaced and its metrics.
+TEST(CanvasFont, AFontThatCannotBeMadeOrSelectedLeavesTheSurfacesOwn) {
+    enum FontGiven { NO_FONT, NEW_FONT, DELETED_FONT };
+    struct Case {
+        const char* name;
+        FontGiven font;
+        bool surfaceAlive;
+        bool selected;
+    };
+    const Case cases[] = {
+        {"no font could be made", NO_FONT, true, false},
+        {"a handle that is no font any more", DELETED_FONT, true, false},
+        {"a surface that is gone", NEW_FONT, false, false},
+        {"made and selected", NEW_FONT, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HDC surface = CreateCompatibleDC(NULL);
+        ASSERT_NE(surface, nullptr);
+        HGDIOBJ ownFont = GetCurrentObject(surface, OBJ_FONT);
+        UINT ownAlign = GetTextAlign(surface);
+        if (!c.surfaceAlive) DeleteDC(surface);
+        HFONT font = 0;
+        if (c.font != NO_FONT) {
+            font = CreateFontA(-10, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0,
+                               "MS Sans Serif");
+            ASSERT_NE(font, nullptr);
+            if (c.font == DELETED_FONT) DeleteObject(font);
+        }
+        WindowRecord record;
+        memset(&record, 0, sizeof record);
+        WindowRecord untouched = record;
+
+        attach_canvas_font(&record, surface, font);
+
+        if (c.selected) {
+            EXPECT_EQ(GetCurrentObject(surface, OBJ_FONT), (HGDIOBJ)font);
+            EXPECT_EQ(record.canvasOldFont, ownFont);
+            EXPECT_GT(record.canvasCharWidth, 0);
+            EXPECT_GT(record.canvasLineHeight, 0);
+            EXPECT_EQ(GetTextAlign(surface) & TA_UPDATECP, (UINT)TA_UPDATECP);
+            SelectObject(surface, ownFont);
+            DeleteObject(font);
+        } else {
+            EXPECT_EQ(memcmp(&record, &untouched, sizeof record), 0);
+            if (font) {
+                EXPECT_EQ(GetObjectType(font), 0u) << "the font made is left alive";
+            }
+            if (c.surfaceAlive) {
+                EXPECT_EQ(GetCurrentObject(surface, OBJ_FONT), ownFont);
+                EXPECT_EQ(GetTextAlign(surface), ownAlign);
+            }
+        }
+        if (c.surfaceAlive) DeleteDC(surface);
+    }
 }
 
 class CanvasTest : public CreationTest {
