@@ -27,6 +27,12 @@ union DialogTemplateBuffer {
 
 }  // namespace
 
+int32_t dialog_show_command(uint32_t style) {
+    if (style & WS_MAXIMIZE) return SW_MAXIMIZE;
+    if (style & WS_MINIMIZE) return SW_MINIMIZE;
+    return SW_SHOW;
+}
+
 DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t height,
                                  const RECT& client, const RECT& window, const RECT& workArea) {
     int64_t frameWidth = ((int64_t)window.right - window.left) - ((int64_t)client.right - client.left);

@@ -6,33 +6,15 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "toolkit/dialog_template.h"
+
 namespace vornelle {
 
 const uint32_t DIALOG_PIXELS = 0x2;        // mode bit: positions and sizes in pixels
-const int32_t DIALOG_CENTRE = -1;          // x or y: centre on the work area
 const int32_t DIALOG_KEEP_POSITION = 32768;  // pixel mode: the platform places it
 
-const uint32_t DIALOG_DEFAULT_STYLE = 0x80C000D4;  // popup, caption, modal frame, font...
-const uint32_t DIALOG_ADDED_STYLE = 0x00000054;    // DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK
-const uint32_t DIALOG_REMOVED_STYLE = 0x10000002;  // WS_VISIBLE | DS_SYSMODAL
-const uint32_t DIALOG_TITLE_MAX = 256;
-const uint32_t DIALOG_TEMPLATE_MAX = 602;          // 256-character title, 31-character face
-
-// The template style for a style argument (0: the default) and position.
-uint32_t dialog_style(uint32_t style, int32_t x, int32_t y);
 // SW_MAXIMIZE, SW_MINIMIZE or SW_SHOW, from the caller's style argument.
 int32_t dialog_show_command(uint32_t style);
-// Writes the DLGTEMPLATE (no items) into buffer, title and face widened byte by
-// byte; returns its length in bytes. The title is used as given (already cut
-// or replaced by the caller's rules).
-uint32_t build_dialog_template(uint8_t* buffer, const char* title, uint32_t titleLength,
-                               uint32_t style, uint32_t extendedStyle, int32_t x, int32_t y,
-                               int32_t width, int32_t height, const char* face,
-                               int32_t pointSize);
-
-// The title a dialog gets: its first 256 characters, or one space when it is
-// empty (title null counts as empty). *length receives the length used.
-const char* dialog_title(const char* title, uint32_t* length);
 
 // Pixel mode: where SetWindowPos puts the new dialog and with which flags.
 const uint32_t DIALOG_PLACE_FLAGS = 0x071C;  // no z-order, redraw, activation, copy...

@@ -1,14 +1,12 @@
-// The pure part of dialog creation: the title and style rules, the show command
-// kept for the first showing, and the in-memory DLGTEMPLATE (no items; title and
-// face widened byte by byte, so 0xE9 becomes U+00E9 whatever the code page).
-#include "toolkit/dialog.h"
+// The pure part of dialog creation: the title and style rules and the
+// in-memory DLGTEMPLATE (no items; title and face widened byte by byte, so 0xE9
+// becomes U+00E9 whatever the code page).
+#include "toolkit/dialog_template.h"
 
 namespace vornelle {
 
 namespace {
 
-const uint32_t DIALOG_CENTRE_STYLE = 0x00000800;  // DS_CENTER
-const uint32_t DIALOG_FACE_MAX = 31;
 const char DIALOG_BLANK_TITLE[] = " ";
 
 // Little-endian stores, so the template needs no particular alignment here.
@@ -53,12 +51,6 @@ uint32_t dialog_style(uint32_t style, int32_t x, int32_t y) {
     result = (result | DIALOG_ADDED_STYLE) & ~DIALOG_REMOVED_STYLE;
     if (x == DIALOG_CENTRE || y == DIALOG_CENTRE) result |= DIALOG_CENTRE_STYLE;
     return result;
-}
-
-int32_t dialog_show_command(uint32_t style) {
-    if (style & WS_MAXIMIZE) return SW_MAXIMIZE;
-    if (style & WS_MINIMIZE) return SW_MINIMIZE;
-    return SW_SHOW;
 }
 
 uint32_t build_dialog_template(uint8_t* buffer, const char* title, uint32_t titleLength,
