@@ -1,8 +1,9 @@
 #!/bin/bash
-# Builds the runtime's fuzz targets natively with clang (libFuzzer,
-# AddressSanitizer, UndefinedBehaviorSanitizer) and runs each for a bounded
-# number of inputs. On demand only; not part of `make test`.
-#   usage: fuzz/run.sh [TARGET...]      (targets: command_tail text; default both)
+# Builds the fuzz targets natively with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) and runs each for a bounded number of inputs. On
+# demand only; not part of `make test`.
+#   usage: fuzz/run.sh [TARGET...]
+#          (targets: command_tail text dialog_template; default all three)
 #   FUZZ_RUNS   inputs per target (default 1000000)
 #   FUZZ_OUT    build and corpus folder (default build/fuzz)
 set -euo pipefail
@@ -11,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FUZZ_OUT:-$root/build/fuzz}
 runs=${FUZZ_RUNS:-1000000}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(command_tail text)
+[ ${#targets[@]} -eq 0 ] && targets=(command_tail text dialog_template)
 
 # clang and its sanitizer and libFuzzer runtimes, installed once per machine.
 packages=(clang libclang-rt-14-dev)
@@ -45,6 +46,10 @@ build() {
       clang++ "${flags[@]}" -I "$root/fuzz/host" -o "$out/text_fuzz" \
         "$root/fuzz/text_fuzz.cpp" "$root/fuzz/host_system_memory.cpp" \
         "$root/runtime/text.cpp" "$root/runtime/runtime_error.cpp" ;;
+    dialog_template)
+      # The template builder is the toolkit's pure part: no platform header.
+      clang++ "${flags[@]}" -o "$out/dialog_template_fuzz" \
+        "$root/fuzz/dialog_template_fuzz.cpp" "$root/toolkit/dialog_template.cpp" ;;
     *) echo "fuzz: unknown target $1" >&2; exit 2 ;;
   esac
 }
