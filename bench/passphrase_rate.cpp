@@ -13,16 +13,10 @@
 #include <vector>
 
 #include "passphrase/secure_source.h"
+#include "tests/support/outside_program.h"
 
 using namespace vornelle;
-
-static double seconds_now() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart / (double)frequency.QuadPart;
-}
+using vornelle_test::seconds_now;
 
 static const uint32_t BYTES_PER_PASSPHRASE = sizeof(SecureSource().words);
 static volatile uint32_t sink;

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bench/tools/target_process.h"
+#include "tests/support/outside_program.h"
 
-using namespace bench;
+using namespace vornelle_test;
 
 static int launch(const char* exe, bool closeAfter) {
     PROCESS_INFORMATION started = {};
@@ -21,7 +21,8 @@ static int launch(const char* exe, bool closeAfter) {
         std::printf("error cannot-start %lu\n", GetLastError());
         return 2;
     }
-    HWND window = wait_for_window(started.hProcess, started.dwProcessId, 30.0);
+    // Polled every millisecond, timed on the performance counter.
+    HWND window = wait_for_window(started, 30000);
     double shown = seconds_now();
     if (!window) {
         std::printf("error no-window\n");

@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/tools/target_process.h"
+#include "bench/tools/started_dialog.h"
 
 using namespace bench;
+using namespace vornelle_test;
 
 namespace {
 
@@ -54,19 +55,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     long presses = argc > 2 ? std::strtol(argv[2], NULL, 10) : 5;
-    PROCESS_INFORMATION started = {};
-    if (!start_program(argv[1], &started)) {
-        std::printf("error cannot-start %lu\n", GetLastError());
-        return 2;
-    }
-    HWND dialog = wait_for_window(started.hProcess, started.dwProcessId, 30.0);
-    HWND box = dialog ? GetDlgItem(dialog, 101) : NULL;
-    HWND button = dialog ? GetDlgItem(dialog, 102) : NULL;
-    if (!box || !button) {
-        std::printf("error no-dialog-or-controls\n");
-        TerminateProcess(started.hProcess, 1);
-        return 3;
-    }
+    StartedDialog started;
+    if (int failed = start_dialog(argv[1], &started)) return failed;
+    HWND dialog = started.dialog, box = started.box, button = started.button;
     std::vector<std::string> passphrases;
     for (long i = 0; i < presses; ++i) {
         DWORD_PTR ignored = 0;
@@ -79,14 +70,14 @@ int main(int argc, char** argv) {
 
     std::vector<Found> found(passphrases.size());
     MEMORY_BASIC_INFORMATION region;
-    for (char* at = 0; VirtualQueryEx(started.hProcess, at, &region, sizeof region);
+    for (char* at = 0; VirtualQueryEx(started.process.hProcess, at, &region, sizeof region);
          at = (char*)region.BaseAddress + region.RegionSize) {
         bool readable = region.State == MEM_COMMIT &&
                         !(region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) && region.Protect;
         if (!readable) continue;
         std::string memory(region.RegionSize, '\0');
         SIZE_T read = 0;
-        if (!ReadProcessMemory(started.hProcess, region.BaseAddress, &memory[0], memory.size(),
+        if (!ReadProcessMemory(started.process.hProcess, region.BaseAddress, &memory[0], memory.size(),
                                &read)) {
             continue;
         }
@@ -107,7 +98,7 @@ int main(int argc, char** argv) {
                     i + 1 == passphrases.size() ? " (on show)" : "", found[i].ansi,
                     found[i].utf16, found[i].kinds.c_str());
     }
-    long code = close_and_wait(dialog, started.hProcess, 10000);
-    if (code == -1) TerminateProcess(started.hProcess, 1);
+    long code = close_and_wait(dialog, started.process.hProcess, 10000);
+    if (code == -1) TerminateProcess(started.process.hProcess, 1);
     return 0;
 }

@@ -15,18 +15,11 @@
 #include <string>
 #include <unordered_set>
 
-#include "bench/tools/target_process.h"
+#include "bench/tools/started_dialog.h"
+#include "tests/support/passphrase_check.h"
 
 using namespace bench;
-
-static const char ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-static bool valid_passphrase(const char* text, LRESULT length) {
-    if (length != 63 || std::strlen(text) != 63) return false;
-    for (int i = 0; i < 63; ++i)
-        if (!std::strchr(ALPHABET, text[i]) || text[i] == 0) return false;
-    return true;
-}
+using namespace vornelle_test;
 
 static SIZE_T resident_bytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -56,19 +49,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    PROCESS_INFORMATION started = {};
-    if (!start_program(exe, &started)) {
-        std::printf("error cannot-start %lu\n", GetLastError());
-        return 2;
-    }
-    HWND dialog = wait_for_window(started.hProcess, started.dwProcessId, 30.0);
-    HWND box = dialog ? GetDlgItem(dialog, 101) : NULL;
-    HWND button = dialog ? GetDlgItem(dialog, 102) : NULL;
-    if (!box || !button) {
-        std::printf("error no-dialog-or-controls\n");
-        TerminateProcess(started.hProcess, 1);
-        return 3;
-    }
+    StartedDialog started;
+    if (int failed = start_dialog(exe, &started)) return failed;
+    HWND dialog = started.dialog, box = started.box, button = started.button;
 
     std::unordered_set<std::string> seen;
     seen.reserve((size_t)presses * 2);
@@ -88,21 +71,21 @@ int main(int argc, char** argv) {
             ++unanswered;
             break;
         }
-        if (!valid_passphrase(text, (LRESULT)length)) {
+        if (std::strlen(text) != length || !is_passphrase(text, length)) {
             if (invalid++ < 5) std::printf("invalid_text \"%s\" (length %lu)\n", text, (unsigned long)length);
         } else if (!seen.insert(std::string(text, 63)).second) {
             ++repeated;
         }
-        if (i == warmup) baseRss = peakRss = resident_bytes(started.hProcess);
+        if (i == warmup) baseRss = peakRss = resident_bytes(started.process.hProcess);
         if (i > warmup && (i % 500 == 0 || i == presses)) {
-            SIZE_T rss = resident_bytes(started.hProcess);
+            SIZE_T rss = resident_bytes(started.process.hProcess);
             if (rss > peakRss) peakRss = rss;
         }
     }
     double elapsed = seconds_now() - begin;
-    SIZE_T endRss = resident_bytes(started.hProcess);
-    long code = unanswered ? -1 : close_and_wait(dialog, started.hProcess, ANSWER_MS);
-    if (code == -1) TerminateProcess(started.hProcess, 1);
+    SIZE_T endRss = resident_bytes(started.process.hProcess);
+    long code = unanswered ? -1 : close_and_wait(dialog, started.process.hProcess, ANSWER_MS);
+    if (code == -1) TerminateProcess(started.process.hProcess, 1);
 
     long long growthKib = ((long long)peakRss - (long long)baseRss) / 1024;
     std::printf("presses %ld\ndistinct %lu\ninvalid %ld\nrepeated %ld\nunanswered %ld\n", presses,

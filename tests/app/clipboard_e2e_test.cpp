@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/app/clipboard_reading.h"
-#include "tests/app/vornelle_window.h"
+#include "tests/support/outside_program.h"
 #include "tests/support/wine_path.h"
 
 using namespace vornelle_test;

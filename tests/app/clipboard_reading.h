@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/outside_program.h"
+
 namespace vornelle_test {
 
 // The registered formats that keep a copied text out of clipboard history and
@@ -50,12 +52,7 @@ struct ClipboardContent {
 
 // Opens the clipboard, retrying for up to timeoutMs while someone else holds it.
 inline bool open_clipboard(HWND owner, DWORD timeoutMs = 5000) {
-    DWORD start = GetTickCount();
-    while (!OpenClipboard(owner)) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(10);
-    }
-    return true;
+    return wait_until([&] { return OpenClipboard(owner) != FALSE; }, timeoutMs);
 }
 
 inline ClipboardContent read_clipboard() {

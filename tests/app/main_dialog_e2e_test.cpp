@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/vornelle_window.h"
+#include "app/main_dialog.h"
+#include "tests/support/outside_program.h"
+#include "tests/support/passphrase_check.h"
 #include "tests/support/wine_path.h"
 
+using vornelle::MAIN_DIALOG_TITLE;
 using namespace vornelle_test;
 
 namespace {
-
-const char ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-const int PASSPHRASE_LENGTH = 63;
 
 const char INTRO_TEXT[] =
     "This will generate a \"safe\" WPA Pass Phrase, safe meaning that it contains only A-Z, "
@@ -28,14 +28,6 @@ const int CLIENT_WIDTH = 480;
 const int CLIENT_HEIGHT = 165;
 
 std::string program_path() { return vornelle_test::windows_path(VORNELLE_EXE); }
-
-bool is_passphrase(const std::string& text) {
-    if (text.size() != PASSPHRASE_LENGTH) return false;
-    for (char c : text) {
-        if (!strchr(ALPHABET, c) || c == '\0') return false;
-    }
-    return true;
-}
 
 // Division by two rounded down, for negative values too.
 int half_down(int value) {
@@ -100,7 +92,7 @@ protected:
 };
 
 TEST_F(MainDialogTest, DialogHasTitleClassAndFrame) {
-    EXPECT_EQ(text_of(dialog_), VORNELLE_TITLE);
+    EXPECT_EQ(text_of(dialog_), MAIN_DIALOG_TITLE);
     EXPECT_EQ(class_of(dialog_), DIALOG_CLASS);
     EXPECT_EQ(GetParent(dialog_), (HWND)0);
 
@@ -198,7 +190,7 @@ TEST_F(MainDialogTest, EachClickShowsANewPassphraseOfTheAlphabet) {
         symbols.insert(passphrase.begin(), passphrase.end());
     }
     // 1,260 characters miss one of the 62 symbols with a chance below 1e-7.
-    EXPECT_EQ(symbols.size(), strlen(ALPHABET));
+    EXPECT_EQ(symbols.size(), strlen(PASSPHRASE_SYMBOLS));
     EXPECT_TRUE(running());
 }
 

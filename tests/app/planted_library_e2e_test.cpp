@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/vornelle_window.h"
+#include "tests/support/outside_program.h"
+#include "tests/support/passphrase_check.h"
 #include "tests/support/wine_path.h"
 
 using namespace vornelle_test;
@@ -27,12 +28,6 @@ namespace {
 const char* const PLANTED[] = {"bcrypt.dll", "uxtheme.dll"};
 const char PLANTED_PROGRAM[] = "vornelle-planted.exe";
 const char OVERRIDES_KEY[] = "Software\\Wine\\AppDefaults\\vornelle-planted.exe";
-
-const char ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-bool is_passphrase(const std::string& text) {
-    return text.size() == 63 && text.find_first_not_of(ALPHABET) == std::string::npos;
-}
 
 bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

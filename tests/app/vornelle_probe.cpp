@@ -12,15 +12,17 @@
 #include <string.h>
 #include <windows.h>
 
-#include "tests/app/vornelle_window.h"
+#include "app/main_dialog.h"
+#include "tests/support/outside_program.h"
 
+using vornelle::MAIN_DIALOG_TITLE;
 using namespace vornelle_test;
 
 namespace {
 
 HWND wait_for_dialog() {
     HWND dialog = 0;
-    wait_until([&] { return (dialog = find_visible_dialog(0)) != 0; }, 20000);
+    wait_until([&] { return (dialog = find_visible_dialog(0, MAIN_DIALOG_TITLE)) != 0; }, 20000);
     return dialog;
 }
 
@@ -62,7 +64,7 @@ bool close_button_point(HWND dialog, POINT* point) {
 int main(int argc, char** argv) {
     const char* command = argc > 1 ? argv[1] : "";
     if (strcmp(command, "gone") == 0) {
-        return wait_until([] { return find_visible_dialog(0) == 0; }, 20000) ? 0 : 1;
+        return wait_until([] { return find_visible_dialog(0, MAIN_DIALOG_TITLE) == 0; }, 20000) ? 0 : 1;
     }
     HWND dialog = wait_for_dialog();
     if (!dialog) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "passphrase/random_source.h"
+#include "tests/support/passphrase_check.h"
 
 using namespace vornelle;
 
@@ -36,13 +37,6 @@ bool skewed_fill(void* buffer, uint32_t size) {
     if (!platform_random_fill(buffer, size)) return false;
     uint32_t* words = static_cast<uint32_t*>(buffer);
     for (uint32_t i = 0; i < size / 4; ++i) words[i] &= 0x7FFFFFFFu;
-    return true;
-}
-
-bool valid(const char* phrase) {
-    if (std::strlen(phrase) != (size_t)PASSPHRASE_LENGTH) return false;
-    for (int i = 0; i < PASSPHRASE_LENGTH; ++i)
-        if (!std::strchr(PASSPHRASE_ALPHABET, phrase[i])) return false;
     return true;
 }
 
@@ -127,7 +121,7 @@ TEST(SecureSource, TenThousandValidDistinctPassphrases) {
     char phrase[PASSPHRASE_LENGTH + 1];
     for (int i = 0; i < 10000; ++i) {
         ASSERT_TRUE(build_secure_passphrase(platform_random_fill, &source, phrase));
-        ASSERT_TRUE(valid(phrase)) << phrase;
+        ASSERT_TRUE(vornelle_test::is_passphrase(phrase)) << phrase;
         seen.insert(phrase);
     }
     EXPECT_EQ(seen.size(), 10000u);
@@ -163,7 +157,7 @@ TEST(SecureSource, RandomWordsAreWipedAfterAPassphraseIsMade) {
     char phrase[PASSPHRASE_LENGTH + 1];
     constantByte = 0xC3;
     ASSERT_TRUE(build_secure_passphrase(constant_fill, &source, phrase));
-    EXPECT_TRUE(valid(phrase)) << phrase;
+    EXPECT_TRUE(vornelle_test::is_passphrase(phrase)) << phrase;
     for (uint32_t w : source.words) ASSERT_EQ(w, 0u) << "random bytes left behind";
 }
 

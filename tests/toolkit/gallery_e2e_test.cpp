@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/app/vornelle_window.h"
+#include "tests/support/outside_program.h"
 #include "tests/support/wine_path.h"
 
 using namespace vornelle_test;
