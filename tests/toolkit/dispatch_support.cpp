@@ -73,11 +73,8 @@ LONG_PTR menu_callback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void ToolkitWindowTest::SetUp() {
-    startupRecord.instance = GetModuleHandleA(NULL);
-    if (stateSlot == TLS_OUT_OF_INDEXES) {
-        ASSERT_TRUE(open_thread_states());
-    }
-    ASSERT_NE(thread_state(), nullptr);
+    ToolkitTest::SetUp();
+    if (HasFatalFailure()) return;
     controlRecorder.reset();
     dialogRecorder.reset();
     menuRecorder.reset();
@@ -86,12 +83,7 @@ void ToolkitWindowTest::SetUp() {
 }
 
 void ToolkitWindowTest::TearDown() {
-    for (size_t i = windows_.size(); i-- > 0;) {
-        HWND window = windows_[i];
-        if (IsWindow(window)) DestroyWindow(window);
-        if (find_record(window)) destroy_record(window);
-    }
-    windows_.clear();
+    ToolkitTest::TearDown();
     // Nothing queued for a window of this test reaches the next one.
     MSG message;
     while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
@@ -119,11 +111,6 @@ HWND ToolkitWindowTest::make_owner() {
                                  50, 400, 300, 0, 0, GetModuleHandleA(NULL), 0);
     EXPECT_NE(owner, (HWND)0);
     return keep(owner);
-}
-
-HWND ToolkitWindowTest::keep(HWND window) {
-    if (window) windows_.push_back(window);
-    return window;
 }
 
 bool ToolkitWindowTest::run_modal(HWND dialog, DialogCallback callback, int32_t* result,

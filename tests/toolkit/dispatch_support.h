@@ -1,5 +1,5 @@
-// Test support for dispatch, the modal loop and control text: a fixture that
-// prepares what process start-up would and cleans up every window a test made,
+// Test support for dispatch, the modal loop and control text: a fixture on the
+// toolkit base that cleans up every window a test made and what it recorded,
 // recording callbacks, and a guarded run of the modal loop that a safety timer
 // always ends.
 #pragma once
@@ -8,12 +8,11 @@
 
 #include <vector>
 
-#include "runtime/startup.h"
+#include "tests/support/toolkit_fixture.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/dialog_proc.h"
 #include "toolkit/modal.h"
-#include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
 namespace vornelle_test {
@@ -58,7 +57,9 @@ LONG_PTR control_callback(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 LONG_PTR dialog_callback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LONG_PTR menu_callback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-class ToolkitWindowTest : public ::testing::Test {
+// The toolkit base, which also forgets what callbacks recorded and drops what
+// is still queued when a test ends.
+class ToolkitWindowTest : public ToolkitTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -69,17 +70,12 @@ protected:
                       const char* text = "", uint32_t style = 0);
     // A visible top-level window whose procedure counts what an owner receives.
     HWND make_owner();
-    // Any window, destroyed at the end.
-    HWND keep(HWND window);
 
     // show_dialog_modal, with a safety timer that destroys the dialog after
     // safetyMs if the test's own means have not ended it. Returns whether the
     // safety timer had to act.
     bool run_modal(HWND dialog, vornelle::DialogCallback callback, int32_t* result,
                    UINT safetyMs = 4000);
-
-private:
-    std::vector<HWND> windows_;
 };
 
 // What the owner window made by make_owner received.
