@@ -15,13 +15,17 @@
 #include "runtime/startup.h"
 #include "runtime/system_memory.h"
 #include "tests/support/import_patch.h"
+#include "tests/support/toolkit_fixture.h"
+#include "tests/support/window_class.h"
 #include "toolkit/control_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/thread_state.h"
+#include "toolkit/window_registry.h"
 
 using namespace vornelle;
 using vornelle_test::ScopedImportPatch;
+using vornelle_test::ToolkitTest;
 
 namespace {
 
@@ -44,15 +48,14 @@ char* failing_allocate(uint32_t) {
     return 0;
 }
 
-class MainDialogPartsTest : public ::testing::Test {
+class MainDialogPartsTest : public ToolkitTest {
 protected:
     void SetUp() override {
-        startupRecord.instance = GetModuleHandleA(NULL);
-        if (stateSlot == TLS_OUT_OF_INDEXES) {
-            ASSERT_TRUE(open_thread_states());
-        }
-        dialog_ = new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE, DIALOG_CENTRE,
-                             MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT, MAIN_DIALOG_STYLE, 0);
+        ToolkitTest::SetUp();
+        if (HasFatalFailure()) return;
+        dialog_ = keep(new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE,
+                                  DIALOG_CENTRE, MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT,
+                                  MAIN_DIALOG_STYLE, 0));
         ASSERT_NE(dialog_, (HWND)0);
         ActivationRecord activation = {};
         build_intro_text(&activation, &intro_);
@@ -69,7 +72,7 @@ protected:
         passphraseFill = platform_random_fill;
         systemAllocator = platform_system_allocate;
         mainDialog = 0;
-        if (IsWindow(dialog_)) DestroyWindow(dialog_);
+        ToolkitTest::TearDown();
         text_free(&intro_);
     }
 
@@ -111,6 +114,83 @@ TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
         EXPECT_EQ((HFONT)SendMessageA(GetDlgItem(dialog_, control.id), WM_GETFONT, 0, 0), font)
             << control.id;
     }
+}
+
+// The dialog's four controls as they are laid out: the class, place, styles
+// and callback of each one (style 0: the kind's default).
+struct LaidOut {
+    int32_t id;
+    const char* className;
+    int32_t x, y, width, height;
+    uint32_t style;
+    uint32_t extendedStyle;
+};
+const LaidOut LAID_OUT[] = {
+    {ID_INTRO_LABEL, "Static", 10, 10, 460, 40, 0, 0},
+    {ID_PASSPHRASE_BOX, "Edit", 10, 50, 460, 22, 0x00810800, WS_EX_CLIENTEDGE},
+    {ID_GENERATE_BUTTON, "Button", 130, 80, 220, 25, 0, 0},
+    {ID_CREDIT_LABEL, "Static", 300, 110, 220, 33, 0, 0},
+};
+
+TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
+    ASSERT_EQ(sizeof LAID_OUT / sizeof LAID_OUT[0], (size_t)MAIN_DIALOG_CONTROL_COUNT);
+    HFONT dialogFont = find_record(dialog_)->font;
+    ASSERT_NE(dialogFont, nullptr);
+    for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
+        const MainDialogControl& row = MAIN_DIALOG_CONTROLS[i];
+        const LaidOut& expected = LAID_OUT[i];
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(row.id, expected.id);
+        EXPECT_EQ(row.x, expected.x);
+        EXPECT_EQ(row.y, expected.y);
+        EXPECT_EQ(row.width, expected.width);
+        EXPECT_EQ(row.height, expected.height);
+        EXPECT_EQ(row.style, expected.style);
+        EXPECT_EQ(row.extendedStyle, expected.extendedStyle);
+        EXPECT_EQ(row.callback, row.id == ID_GENERATE_BUTTON ? generate_handler : nullptr);
+
+        HWND control = GetDlgItem(dialog_, row.id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(lstrcmpiA(vornelle_test::class_of(control).c_str(), expected.className), 0)
+            << vornelle_test::class_of(control);
+        EXPECT_EQ(GetParent(control), dialog_);
+        RECT rect = {};
+        GetWindowRect(control, &rect);
+        MapWindowPoints(NULL, dialog_, (POINT*)&rect, 2);
+        EXPECT_EQ(rect.left, row.x);
+        EXPECT_EQ(rect.top, row.y);
+        EXPECT_EQ(rect.right - rect.left, row.width);
+        EXPECT_EQ(rect.bottom - rect.top, row.height);
+        EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), dialogFont);
+        EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE);
+
+        WindowRecord* record = find_record(control);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->window, control);
+        EXPECT_EQ(record->parent, dialog_);
+        EXPECT_EQ(record->flags, (uint32_t)(RECORD_CONTROL | RECORD_PIXELS));
+        EXPECT_EQ(record->kind, row.kind);
+        EXPECT_EQ(record->callback, row.callback);
+    }
+    HWND box = GetDlgItem(dialog_, ID_PASSPHRASE_BOX);
+    EXPECT_TRUE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(IsWindowVisible(dialog_));  // controls do not show the dialog
+}
+
+// The dialog itself: the title the tests that work the program from outside
+// look for, and a client area of 480 x 165 pixels under a caption with a
+// system menu and a minimise box.
+TEST_F(MainDialogPartsTest, DialogHasItsTitleSizeAndFrame) {
+    EXPECT_STREQ(MAIN_DIALOG_TITLE, "Vornelle   v 1.0");
+    char title[64] = {};
+    GetWindowTextA(dialog_, title, sizeof title);
+    EXPECT_STREQ(title, "Vornelle   v 1.0");
+    EXPECT_EQ(MAIN_DIALOG_STYLE, (uint32_t)(WS_SYSMENU | WS_MINIMIZEBOX));
+    RECT client = {};
+    GetClientRect(dialog_, &client);
+    EXPECT_EQ(client.right - client.left, 480);
+    EXPECT_EQ(client.bottom - client.top, 165);
 }
 
 // A label clips what does not fit in it, and the credit label reaches 40

@@ -81,12 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Given, ControlStyleTable,
     ::testing::Values(
-        ControlStyleCase{"MainLabel", Label, 0x50000000, 0, 460, 40, "STATIC", 0x50000000, 0},
-        ControlStyleCase{"MainTextBox", TextBox, 0x00810800, CLIENTEDGE, 460, 22, "EDIT", 0x50810800,
+        ControlStyleCase{"WideLabel", Label, 0x50000000, 0, 460, 40, "STATIC", 0x50000000, 0},
+        ControlStyleCase{"ReadOnlyTextBoxWithEdge", TextBox, 0x00810800, CLIENTEDGE, 460, 22, "EDIT", 0x50810800,
                   CLIENTEDGE},
         ControlStyleCase{"TextBoxGivenBorderNoEdgeAdded", TextBox, 0x00810800, 0, 460, 22, "EDIT",
                   0x50810800, 0},
-        ControlStyleCase{"MainButton", PushButton, 0x50010000, 0, 220, 25, "BUTTON", 0x50010000, 0},
+        ControlStyleCase{"VisibleTabStopButton", PushButton, 0x50010000, 0, 220, 25, "BUTTON", 0x50010000, 0},
         ControlStyleCase{"DefaultPushButton", PushButton, BS_DEFPUSHBUTTON, 0, 220, 25, "BUTTON",
                   0x50000001, 0},
         ControlStyleCase{"CheckBoxTypeForced", CheckBox, 0x0000000F, 0, 100, 20, "BUTTON", 0x50000003, 0},
@@ -167,7 +167,7 @@ TEST(ControlStyle, KindsOutsideTheTableHaveNoClass) {
 
 namespace {
 
-LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LONG_PTR button_handler(HWND, UINT, WPARAM, LPARAM) { return 0; }
 LONG_PTR other_handler(HWND, UINT, WPARAM, LPARAM) { return 1; }
 
 struct Placed {
@@ -180,16 +180,18 @@ struct Placed {
     ControlCallback callback;
 };
 
-// The application's four controls.
-const Placed kMainControls[] = {
+// Four controls of a pixel dialog: a label, a read-only text box, a button with
+// a callback and a label that reaches 40 pixels beyond the dialog's right edge.
+const Placed kPlacedControls[] = {
     {111, Label, "Static", 10, 10, 460, 40, 0x50000000, 0, nullptr},
     {101, TextBox, "Edit", 10, 50, 460, 22, 0x00810800, WS_EX_CLIENTEDGE, nullptr},
-    {102, PushButton, "Button", 130, 80, 220, 25, 0x50010000, 0, generate_handler},
+    {102, PushButton, "Button", 130, 80, 220, 25, 0x50010000, 0, button_handler},
     {211, Label, "Static", 300, 110, 220, 33, 0x50000000, 0, nullptr},
 };
 
-HWND main_dialog() {
-    return new_dialog(DIALOG_PIXELS, NULL, "Vornelle   v 1.0", -1, -1, 480, 165,
+// A hidden pixel dialog of 480 x 165 client pixels with a system menu.
+HWND pixel_dialog() {
+    return new_dialog(DIALOG_PIXELS, NULL, "Controls", -1, -1, 480, 165,
                       WS_SYSMENU | WS_MINIMIZEBOX, 0);
 }
 
@@ -197,12 +199,12 @@ bool same_class(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(
 
 }  // namespace
 
-TEST_F(CreationTest, MainDialogControlsLandWhereAskedWithTheDialogsFont) {
-    HWND dialog = keep(main_dialog());
+TEST_F(CreationTest, ControlsLandWhereAskedWithTheDialogsFont) {
+    HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
     HFONT dialogFont = find_record(dialog)->font;
     ASSERT_NE(dialogFont, nullptr);
-    for (const Placed& p : kMainControls) {
+    for (const Placed& p : kPlacedControls) {
         SCOPED_TRACE(p.id);
         HWND control = add_control(p.kind, "", dialog, p.id, "text", nullptr, p.x, p.y, p.width,
                                    p.height, p.style, p.extendedStyle, p.callback);
@@ -236,7 +238,7 @@ TEST_F(CreationTest, MainDialogControlsLandWhereAskedWithTheDialogsFont) {
 }
 
 TEST_F(CreationTest, DefaultTextBoxAndListBoxGetTheClientEdge) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     HWND text = add_control(TextBox, "", dialog, 1, "", nullptr, 0, 0, 50, 20, 0, 0, nullptr);
     HWND list = add_control(ListBox, "", dialog, 2, "", nullptr, 0, 30, 50, 50, 0, 0, nullptr);
     HWND combo = add_control(ComboBox, "", dialog, 3, "", nullptr, 0, 90, 50, 50, 0, 0, nullptr);
@@ -308,7 +310,7 @@ TEST_F(CreationTest, ScrollBarOrientationFollowsThePixelShapeInUnitsMode) {
 }
 
 TEST_F(CreationTest, ItemsStopAtTheFirstEmptyString) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     const char* const stopped[] = {"first", "", "third", nullptr};
     const char* const three[] = {"b", "a", "c", nullptr};
     const char* const none[] = {nullptr};
@@ -358,7 +360,7 @@ void spy_on(HWND dialog) {
 }  // namespace
 
 TEST_F(CreationTest, ALoneDefPushButtonBecomesTheDefaultButton) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     spy_on(dialog);
     HWND button = add_control(PushButton, "", dialog, 150, "OK", nullptr, 10, 10, 80, 25,
                               BS_DEFPUSHBUTTON, 0, nullptr);
@@ -372,7 +374,7 @@ TEST_F(CreationTest, ALoneDefPushButtonBecomesTheDefaultButton) {
 }
 
 TEST_F(CreationTest, OnlyADefPushButtonAsksToBeTheDefault) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     spy_on(dialog);
     // An ordinary push button, and a check box whose given style has bit 0 set.
     ASSERT_NE(add_control(PushButton, "", dialog, 160, "P", nullptr, 10, 10, 80, 25, 0, 0, nullptr),
@@ -417,7 +419,7 @@ TEST_F(CreationTest, ARefusedDefaultButtonSetsNoDefault) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        HWND dialog = keep(main_dialog());
+        HWND dialog = keep(pixel_dialog());
         spy_on(dialog);
         WindowRecord* head = windowRegistry.registryHead;
         HWND button;
@@ -442,7 +444,7 @@ TEST_F(CreationTest, ARefusedDefaultButtonSetsNoDefault) {
 }
 
 TEST_F(CreationTest, ImageKindsGetNoWindowText) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     HWND image = add_control(Image, "", dialog, 20, "SOME_IMAGE", nullptr, 0, 0, 32, 32, 0, 0,
                              nullptr);
     HWND button = add_control(ImageButton, "", dialog, 21, "SOME_IMAGE", nullptr, 40, 0, 32, 32, 0,
@@ -458,25 +460,25 @@ TEST_F(CreationTest, ImageKindsGetNoWindowText) {
 }
 
 TEST_F(CreationTest, NullTextIsAnEmptyText) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     HWND label = add_control(Label, "", dialog, 23, nullptr, nullptr, 0, 0, 80, 20, 0, 0, nullptr);
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(GetWindowTextLengthA(label), 0);
 }
 
 TEST_F(CreationTest, EachControlKeepsItsOwnCallback) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     HWND a = add_control(PushButton, "", dialog, 30, "A", nullptr, 0, 0, 50, 20, 0, 0,
-                         generate_handler);
+                         button_handler);
     HWND b = add_control(PushButton, "", dialog, 31, "B", nullptr, 0, 30, 50, 20, 0, 0,
                          other_handler);
     ASSERT_TRUE(a && b);
-    EXPECT_EQ(find_record(a)->callback, generate_handler);
+    EXPECT_EQ(find_record(a)->callback, button_handler);
     EXPECT_EQ(find_record(b)->callback, other_handler);
 }
 
 TEST_F(CreationTest, NothingIsMadeWithoutADialogRecordOrForAnUnknownKind) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
     // A window the toolkit did not make: it has no record.
     HWND stranger = keep(CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 100, 100, NULL,
@@ -511,7 +513,7 @@ TEST_F(CreationTest, CustomClassUsesTheCallersClassAndStylesAsGiven) {
     wc.lpszClassName = "VornelleCreationCustom";
     RegisterClassA(&wc);
 
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     const uint32_t style = WS_CHILD | WS_VISIBLE | WS_BORDER | 0x0042;
     HWND custom = add_control(CustomClass, "VornelleCreationCustom", dialog, 50, "c", nullptr, 5,
                               6, 70, 30, style, WS_EX_STATICEDGE, other_handler);
@@ -527,7 +529,7 @@ TEST_F(CreationTest, CustomClassUsesTheCallersClassAndStylesAsGiven) {
 }
 
 TEST_F(CreationTest, CustomClassThatDoesNotExistMakesNothing) {
-    HWND dialog = keep(main_dialog());
+    HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
     spy_on(dialog);
     WindowRecord* before = windowRegistry.registryHead;

@@ -56,8 +56,8 @@ std::vector<uint32_t> units_of(const std::string& text) {
 
 // ---- The template --------------------------------------------------------
 
-TEST(DialogTemplate, MainDialogTemplateByteForByte) {
-    const char title[] = "Vornelle   v 1.0";
+TEST(DialogTemplate, CentredPixelDialogTemplateByteForByte) {
+    const char title[] = "A dialog   title";
     const uint32_t n = 16;
     uint32_t style = dialog_style(0x000A0000, -1, -1);
     ASSERT_EQ(style, 0x000A0854u);
@@ -143,7 +143,7 @@ TEST(DialogTitle, LongTitlesAreCutTo256AndEmptyOnesBecomeOneSpace) {
     EXPECT_EQ(used_title(""), " ");
     EXPECT_EQ(used_title(nullptr), " ");
     EXPECT_EQ(used_title(std::string(256, 'e').c_str()), std::string(256, 'e'));
-    EXPECT_EQ(used_title("Vornelle   v 1.0"), "Vornelle   v 1.0");
+    EXPECT_EQ(used_title("A dialog   title"), "A dialog   title");
 }
 
 struct DialogStyleCase {
@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogStyleCase{0, -1, 100, 0x80C008D4},           // either coordinate centres
         DialogStyleCase{0, 100, -1, 0x80C008D4},
         DialogStyleCase{0, 32768, 32768, 0x80C000D4},
-        DialogStyleCase{0x000A0000, -1, -1, 0x000A0854},   // the application's dialog
+        DialogStyleCase{0x000A0000, -1, -1, 0x000A0854},   // system menu, minimise box
         DialogStyleCase{0x000A0000, 0, 0, 0x000A0054},
         DialogStyleCase{WS_VISIBLE | DS_SYSMODAL | WS_CAPTION, 5, 5, WS_CAPTION | 0x54},
         DialogStyleCase{0xFFFFFFFF, 5, 5, 0xFFFFFFFF & ~0x10000002u},
@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
     Frames, PixelClientArea,
     ::testing::Values(
         DialogFrameCase{"DefaultPopup", 0, 0, 480, 165},
-        DialogFrameCase{"MainDialog", WS_SYSMENU | WS_MINIMIZEBOX, 0, 480, 165},
+        DialogFrameCase{"SystemMenuAndMinimise", WS_SYSMENU | WS_MINIMIZEBOX, 0, 480, 165},
         DialogFrameCase{"ThickFrame", WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, 0, 300, 200},
         DialogFrameCase{"PopupNoCaption", WS_POPUP | WS_BORDER, 0, 123, 45},
         DialogFrameCase{"ToolWindow", WS_POPUP | WS_CAPTION, WS_EX_TOOLWINDOW, 250, 90},
@@ -545,7 +545,7 @@ TEST_F(CreationTest, TitleRulesReachTheWindow) {
     } cases[] = {{longTitle.c_str(), longTitle.substr(0, 256)},
                  {"", " "},
                  {nullptr, " "},
-                 {"Vornelle   v 1.0", "Vornelle   v 1.0"}};
+                 {"A dialog   title", "A dialog   title"}};
     for (const auto& c : cases) {
         HWND dialog = keep(new_dialog(DIALOG_PIXELS, NULL, c.title, -1, -1, 100, 50, 0, 0));
         ASSERT_NE(dialog, nullptr);
