@@ -152,25 +152,25 @@ TEST(Process, MainGetsTheCommandLineTail) {
     }
 }
 
-// On the 255 path COM is uninitialised too, before the process ends.
-TEST(Process, NoThreadLocalStorageIndexEndsWith255BeforeMain) {
+// Start-up that cannot give the first thread its state ends with 255 before
+// the main function runs; on that path COM is uninitialised too, before the
+// process ends.
+TEST(Process, StartupFailuresEndWith255BeforeMain) {
     std::string exe = child_path("runtime_child_no_tls.exe");
-    ChildRun run = run_child(exe, "\"" + exe + "\"");
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(255u, run.exitCode);
-    EXPECT_EQ(run.report.count("main_ran"), 0u) << "the main function ran";
-    EXPECT_EQ("CoUninitialize ExitProcess(255)", run.report["shutdown"]);
-    EXPECT_EQ("uninitialised", run.report["com_at_exit"]);
-}
-
-TEST(Process, NoMemoryForTheFirstThreadStateEndsWith255BeforeMain) {
-    std::string exe = child_path("runtime_child_no_tls.exe");
-    ChildRun run = run_child(exe, "\"" + exe + "\" no-memory");
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(255u, run.exitCode);
-    EXPECT_EQ(run.report.count("main_ran"), 0u) << "the main function ran";
-    EXPECT_EQ("CoUninitialize ExitProcess(255)", run.report["shutdown"]);
-    EXPECT_EQ("uninitialised", run.report["com_at_exit"]);
+    struct Case {
+        const char* what;
+        const char* arguments;
+    };
+    const Case cases[] = {{"no thread-local storage index", ""},
+                          {"no memory for the first thread state", " no-memory"}};
+    for (const Case& c : cases) {
+        ChildRun run = run_child(exe, "\"" + exe + "\"" + c.arguments);
+        ASSERT_TRUE(run.ended) << c.what;
+        EXPECT_EQ(255u, run.exitCode) << c.what;
+        EXPECT_EQ(run.report.count("main_ran"), 0u) << c.what << ": the main function ran";
+        EXPECT_EQ("CoUninitialize ExitProcess(255)", run.report["shutdown"]) << c.what;
+        EXPECT_EQ("uninitialised", run.report["com_at_exit"]) << c.what;
+    }
 }
 
 // After the main function: the thread states' slot is freed, then COM is

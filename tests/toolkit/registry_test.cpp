@@ -664,62 +664,86 @@ TEST_F(RegistryTest, DestroyingAControlLeavesItsDialogAndSiblings) {
 
 // ---- destroy_record: what is released --------------------------------------
 
-TEST_F(RegistryTest, SharedBrushGoesWithTheLastRecordThatHoldsIt) {
-    for (bool newerFirst : {true, false}) {
-        SCOPED_TRACE(newerFirst ? "newer record destroyed first" : "older record destroyed first");
+// Who owns a background brush: a brush goes with the last record that holds
+// it, and sharing is by handle, not by colour. Controls of one dialog, oldest
+// first, each with a colour and a brush (0: none, 1 or 2: one of two
+// brushes), are destroyed in the given order; after each step the two brushes
+// are alive or not as the case says.
+struct BrushRecord {
+    int32_t color;
+    int brush;
+};
+struct BrushStep {
+    int destroyed;       // index into records
+    bool brushAlive[2];  // brushes 1 and 2 afterwards (when a record held it)
+};
+struct BrushCase {
+    const char* what;
+    COLORREF brushColor;
+    int recordCount;
+    BrushRecord records[3];
+    int stepCount;
+    BrushStep steps[3];
+};
+
+const BrushCase BRUSH_CASES[] = {
+    {"shared brush, newer record destroyed first", RED, 2, {{RED, 1}, {RED, 1}}, 2,
+     {{1, {true, false}}, {0, {false, false}}}},
+    {"shared brush, older record destroyed first", RED, 2, {{RED, 1}, {RED, 1}}, 2,
+     {{0, {true, false}}, {1, {false, false}}}},
+    // The newest record, the first of the colour, holds no brush: the holder
+    // still paints with it.
+    {"shared brush behind a record of the same colour without one", RED, 3,
+     {{RED, 1}, {RED, 1}, {RED, 0}}, 2, {{1, {true, false}}, {0, {false, false}}}},
+    {"own brush beside another's own brush of the same colour", RED, 2, {{RED, 1}, {RED, 2}}, 1,
+     {{0, {false, true}}}},
+    {"shared brush, system colour then a colour", RGB(9, 8, 7), 2,
+     {{COLOR_SYSTEM, 1}, {RED, 1}}, 2, {{0, {true, false}}, {1, {false, false}}}},
+    {"shared brush, a colour then untouched", RGB(9, 8, 7), 2, {{RED, 1}, {COLOR_UNTOUCHED, 1}},
+     2, {{0, {true, false}}, {1, {false, false}}}},
+    {"shared brush, transparent then system colour", RGB(9, 8, 7), 2,
+     {{COLOR_TRANSPARENT, 1}, {COLOR_SYSTEM, 1}}, 2, {{0, {true, false}}, {1, {false, false}}}},
+    {"shared brush, two different colours", RGB(9, 8, 7), 2, {{RED, 1}, {BLUE, 1}}, 2,
+     {{0, {true, false}}, {1, {false, false}}}},
+};
+
+TEST_F(RegistryTest, BrushGoesWithTheLastRecordThatHoldsIt) {
+    for (const BrushCase& c : BRUSH_CASES) {
+        SCOPED_TRACE(c.what);
         HWND d = top_window();
         dialog_record(d);
-        HWND older = child_window(d), newer = child_window(d);
-        control_record(older, d);
-        control_record(newer, d);
-        HBRUSH shared = brush(RED);
-        for (HWND w : {older, newer}) {
-            set_record_value(w, FIELD_BACK_COLOR, RED);
-            set_record_value(w, FIELD_BACK_BRUSH, (LONG_PTR)shared);
+        HWND windows[3] = {};
+        for (int i = 0; i < c.recordCount; ++i) {
+            windows[i] = child_window(d);
+            control_record(windows[i], d);
         }
-        EXPECT_TRUE(destroy_record(newerFirst ? newer : older));
-        EXPECT_EQ(GetObjectType(shared), (DWORD)OBJ_BRUSH);
-        EXPECT_TRUE(destroy_record(newerFirst ? older : newer));
-        EXPECT_EQ(GetObjectType(shared), 0u);
-        EXPECT_TRUE(destroy_record(d));
+        HBRUSH brushes[2] = {brush(c.brushColor), brush(c.brushColor)};
+        bool held[2] = {false, false};
+        for (int i = 0; i < c.recordCount; ++i) {
+            if (c.records[i].brush) held[c.records[i].brush - 1] = true;
+            set_record_value(windows[i], FIELD_BACK_COLOR, c.records[i].color);
+            if (c.records[i].brush) {
+                set_record_value(windows[i], FIELD_BACK_BRUSH,
+                                 (LONG_PTR)brushes[c.records[i].brush - 1]);
+            }
+        }
+        if (c.records[c.recordCount - 1].brush == 0) {
+            ASSERT_EQ(brush_for_color(c.records[c.recordCount - 1].color), (HBRUSH)0);
+        }
+        for (int step = 0; step < c.stepCount; ++step) {
+            const BrushStep& s = c.steps[step];
+            SCOPED_TRACE(step);
+            EXPECT_TRUE(destroy_record(windows[s.destroyed]));
+            for (int i = 0; i < 2; ++i) {
+                if (!held[i]) continue;
+                EXPECT_EQ(GetObjectType(brushes[i]), s.brushAlive[i] ? (DWORD)OBJ_BRUSH : 0u)
+                    << "brush " << i + 1;
+            }
+        }
+        if (c.stepCount == c.recordCount) {
+            EXPECT_TRUE(destroy_record(d));
+        }
     }
-}
-
-TEST_F(RegistryTest, BrushStaysWhileAnotherRecordHoldsItBehindOneOfTheSameColourWithout) {
-    HWND d = top_window();
-    dialog_record(d);
-    HWND holder = child_window(d), target = child_window(d), bare = child_window(d);
-    control_record(holder, d);
-    control_record(target, d);
-    control_record(bare, d);  // newest: the first record of the colour, no brush
-    HBRUSH shared = brush(RED);
-    for (HWND w : {holder, target}) {
-        set_record_value(w, FIELD_BACK_COLOR, RED);
-        set_record_value(w, FIELD_BACK_BRUSH, (LONG_PTR)shared);
-    }
-    set_record_value(bare, FIELD_BACK_COLOR, RED);
-    ASSERT_EQ(brush_for_color(RED), (HBRUSH)0);
-
-    EXPECT_TRUE(destroy_record(target));
-    EXPECT_EQ(GetObjectType(shared), (DWORD)OBJ_BRUSH) << "the holder still paints with it";
-    EXPECT_TRUE(destroy_record(holder));
-    EXPECT_EQ(GetObjectType(shared), 0u);
-}
-
-TEST_F(RegistryTest, OwnBrushGoesEvenWhenAnotherRecordHasItsOwnBrushOfTheSameColour) {
-    HWND d = top_window();
-    dialog_record(d);
-    HWND a = child_window(d), b = child_window(d);
-    control_record(a, d);
-    control_record(b, d);
-    HBRUSH aBrush = brush(RED), bBrush = brush(RED);
-    set_record_value(a, FIELD_BACK_COLOR, RED);
-    set_record_value(a, FIELD_BACK_BRUSH, (LONG_PTR)aBrush);
-    set_record_value(b, FIELD_BACK_COLOR, RED);
-    set_record_value(b, FIELD_BACK_BRUSH, (LONG_PTR)bBrush);
-    EXPECT_TRUE(destroy_record(a));
-    EXPECT_EQ(GetObjectType(aBrush), 0u);
-    EXPECT_EQ(GetObjectType(bBrush), (DWORD)OBJ_BRUSH);
 }
 
 // The brush is the record's whatever its colour field says now: a colour, or
@@ -735,32 +759,6 @@ TEST_F(RegistryTest, BrushGoesWhateverTheColourFieldSays) {
         r->backBrush = b;
         EXPECT_TRUE(destroy_record(w));
         EXPECT_FALSE(gdi_alive(b));
-    }
-}
-
-// Sharing is by handle, not by colour: a brush stays while any remaining
-// record holds it, whatever the colour fields of either say.
-TEST_F(RegistryTest, SharedBrushStaysWhileAnyRecordHoldsItWhateverTheColours) {
-    struct Case { int32_t first, second; };
-    const Case cases[] = {{COLOR_SYSTEM, RED}, {RED, COLOR_UNTOUCHED},
-                          {COLOR_TRANSPARENT, COLOR_SYSTEM}, {RED, BLUE}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.first) + " then " + std::to_string(c.second));
-        HWND d = top_window();
-        dialog_record(d);
-        HWND first = child_window(d), second = child_window(d);
-        control_record(first, d);
-        control_record(second, d);
-        HBRUSH shared = brush(RGB(9, 8, 7));
-        set_record_value(first, FIELD_BACK_COLOR, c.first);
-        set_record_value(first, FIELD_BACK_BRUSH, (LONG_PTR)shared);
-        set_record_value(second, FIELD_BACK_COLOR, c.second);
-        set_record_value(second, FIELD_BACK_BRUSH, (LONG_PTR)shared);
-        EXPECT_TRUE(destroy_record(first));
-        EXPECT_TRUE(gdi_alive(shared));
-        EXPECT_TRUE(destroy_record(second));
-        EXPECT_FALSE(gdi_alive(shared));
-        EXPECT_TRUE(destroy_record(d));
     }
 }
 
