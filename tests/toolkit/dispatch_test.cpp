@@ -398,39 +398,6 @@ TEST_F(DispatchTest, ThePlatformHandsTheBrushToTheControl) {
     EXPECT_EQ(GetBkColor(dc_), GetSysColor(COLOR_BTNFACE));
 }
 
-TEST_F(DispatchTest, ComboBoxEditIsColouredFromTheComboBoxRecord) {
-    HWND dialog = make_dialog();
-    const char* items[] = {"one", "two", nullptr};
-    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", items, 10, 10, 120, 100, 0,
-                                  0, nullptr));
-    ASSERT_NE(combo, (HWND)0);
-    HWND edit = FindWindowExA(combo, NULL, "Edit", NULL);
-    ASSERT_NE(edit, (HWND)0);
-    ASSERT_EQ(find_record(edit), nullptr);
-    WindowRecord* record = find_record(combo);
-    ASSERT_NE(record, nullptr);
-    record->textColor = RGB(0, 0, 255);
-    record->backColor = COLOR_SYSTEM;
-
-    for (UINT message : {WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX}) {
-        reset_dc();
-        EXPECT_EQ(dialog_proc(dialog, message, (WPARAM)dc_, (LPARAM)edit),
-                  (INT_PTR)GetSysColorBrush(COLOR_WINDOW));
-        EXPECT_EQ(GetTextColor(dc_), RGB(0, 0, 255));
-        EXPECT_EQ(GetBkColor(dc_), GetSysColor(COLOR_WINDOW));
-    }
-    // Other messages from a window without a record are not answered.
-    reset_dc();
-    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc_, (LPARAM)edit), 0);
-    EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
-
-    // The child of a window that is not a combo box is left alone.
-    HWND label = make_control(Label, dialog, 702, nullptr, "x");
-    HWND child = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, label, 0, 0, 0);
-    ASSERT_NE(child, (HWND)0);
-    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLOREDIT, (WPARAM)dc_, (LPARAM)child), 0);
-}
-
 TEST_F(DispatchTest, DroppedComboFollowsDropDownAndCloseUp) {
     HWND dialog = make_dialog();
     HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", nullptr, 10, 10, 120, 100,
@@ -452,53 +419,108 @@ TEST_F(DispatchTest, DroppedComboFollowsDropDownAndCloseUp) {
     EXPECT_EQ(droppedCombo, (HWND)0);
 }
 
-TEST_F(DispatchTest, TheDroppedListOfAComboBoxIsColouredFromItsRecord) {
+// The parts of a combo box have no records of their own: the colour messages
+// about them are answered from the combo box's record. A dropped list, which
+// the platform reports with no owner, is found through the dropped combo box,
+// and so is any list without parent or owner while a combo box is dropped.
+enum ComboPart { COMBO_EDIT, DROPPED_LIST, UNOWNED_LIST };
+
+struct ComboColourCase {
+    const char* what;
+    ComboPart part;
+    UINT message;
+    COLORREF textColor;
+    int32_t backColor;  // COLOR_SYSTEM or COLOR_TRANSPARENT
+};
+
+const ComboColourCase COMBO_COLOUR_CASES[] = {
+    {"the edit box, as an edit", COMBO_EDIT, WM_CTLCOLOREDIT, RGB(0, 0, 255), COLOR_SYSTEM},
+    {"the edit box, as a list", COMBO_EDIT, WM_CTLCOLORLISTBOX, RGB(0, 0, 255), COLOR_SYSTEM},
+    {"the dropped list", DROPPED_LIST, WM_CTLCOLORLISTBOX, RGB(0, 128, 0), COLOR_SYSTEM},
+    {"a list without parent or owner while the combo box is dropped", UNOWNED_LIST,
+     WM_CTLCOLORLISTBOX, RGB(255, 0, 0), COLOR_TRANSPARENT},
+};
+
+TEST_F(DispatchTest, PartsOfAComboBoxAreColouredFromItsRecord) {
+    for (const ComboColourCase& c : COMBO_COLOUR_CASES) {
+        SCOPED_TRACE(c.what);
+        HWND dialog = make_dialog();
+        const char* items[] = {"one", "two", nullptr};
+        HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", items, 10, 10, 120, 100,
+                                      0, 0, nullptr));
+        ASSERT_NE(combo, (HWND)0);
+        WindowRecord* record = find_record(combo);
+        ASSERT_NE(record, nullptr);
+        record->textColor = c.textColor;
+        record->backColor = c.backColor;
+
+        HWND part = 0;
+        if (c.part == COMBO_EDIT) {
+            part = FindWindowExA(combo, NULL, "Edit", NULL);
+            ASSERT_NE(part, (HWND)0);
+            ASSERT_EQ(find_record(part), nullptr);
+        } else if (c.part == DROPPED_LIST) {
+            COMBOBOXINFO info = {};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+            part = info.hwndList;
+            ShowWindow(dialog, SW_SHOW);
+            SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            EXPECT_EQ(droppedCombo, combo);
+        } else {
+            // A top-level window with neither parent nor owner, like a dropped list.
+            part = keep(CreateWindowExA(0, "LISTBOX", "", WS_POPUP, 0, 0, 50, 50, 0, 0, 0, 0));
+            ASSERT_NE(part, (HWND)0);
+            ASSERT_EQ(GetWindowLongPtrA(part, GWLP_HWNDPARENT), 0);
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(701, CBN_DROPDOWN), (LPARAM)combo);
+        }
+
+        reset_dc();
+        INT_PTR answer = dialog_proc(dialog, c.message, (WPARAM)dc_, (LPARAM)part);
+        EXPECT_EQ(GetTextColor(dc_), c.textColor);
+        if (c.backColor == COLOR_SYSTEM) {
+            EXPECT_EQ(answer, (INT_PTR)GetSysColorBrush(COLOR_WINDOW));
+            if (c.part == COMBO_EDIT) {
+                EXPECT_EQ(GetBkColor(dc_), GetSysColor(COLOR_WINDOW));
+            }
+        } else {
+            EXPECT_EQ(answer, (INT_PTR)GetStockObject(NULL_BRUSH));
+            EXPECT_EQ(GetBkMode(dc_), TRANSPARENT);
+        }
+        if (c.part == DROPPED_LIST) SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    }
+}
+
+// What is not about a combo box's part is not answered: another colour message
+// from the edit box, the child of a window that is not a combo box, and a list
+// without parent or owner while no combo box is dropped.
+TEST_F(DispatchTest, ColourMessagesAboutOtherWindowsWithoutRecordsAreNotAnswered) {
     HWND dialog = make_dialog();
     const char* items[] = {"one", "two", nullptr};
     HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", items, 10, 10, 120, 100, 0,
                                   0, nullptr));
+    ASSERT_NE(combo, (HWND)0);
     WindowRecord* record = find_record(combo);
     ASSERT_NE(record, nullptr);
-    record->textColor = RGB(0, 128, 0);
+    record->textColor = RGB(0, 0, 255);
     record->backColor = COLOR_SYSTEM;
-    COMBOBOXINFO info = {};
-    info.cbSize = sizeof info;
-    ASSERT_TRUE(GetComboBoxInfo(combo, &info));
-    ShowWindow(dialog, SW_SHOW);
-    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    // The platform reports no owner for the list: the dropped combo box stands in.
-    EXPECT_EQ(droppedCombo, combo);
-
+    HWND edit = FindWindowExA(combo, NULL, "Edit", NULL);
+    ASSERT_NE(edit, (HWND)0);
     reset_dc();
-    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)info.hwndList),
-              (INT_PTR)GetSysColorBrush(COLOR_WINDOW));
-    EXPECT_EQ(GetTextColor(dc_), RGB(0, 128, 0));
-    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-}
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc_, (LPARAM)edit), 0);
+    EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
 
-TEST_F(DispatchTest, AnUnownedListIsColouredThroughTheDroppedCombo) {
-    HWND dialog = make_dialog();
-    HWND combo = keep(add_control(ComboBox, nullptr, dialog, 701, "", nullptr, 10, 10, 120, 100,
-                                  0, 0, nullptr));
-    WindowRecord* record = find_record(combo);
-    ASSERT_NE(record, nullptr);
-    record->textColor = RGB(255, 0, 0);
-    record->backColor = COLOR_TRANSPARENT;
-    // A top-level window with neither parent nor owner, like a dropped list.
+    HWND label = make_control(Label, dialog, 702, nullptr, "x");
+    HWND child = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, label, 0, 0, 0);
+    ASSERT_NE(child, (HWND)0);
+    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLOREDIT, (WPARAM)dc_, (LPARAM)child), 0);
+
     HWND list = keep(CreateWindowExA(0, "LISTBOX", "", WS_POPUP, 0, 0, 50, 50, 0, 0, 0, 0));
     ASSERT_NE(list, (HWND)0);
     ASSERT_EQ(GetWindowLongPtrA(list, GWLP_HWNDPARENT), 0);
-
     reset_dc();
     EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)list), 0);
     EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
-
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(701, CBN_DROPDOWN), (LPARAM)combo);
-    reset_dc();
-    EXPECT_EQ(dialog_proc(dialog, WM_CTLCOLORLISTBOX, (WPARAM)dc_, (LPARAM)list),
-              (INT_PTR)GetStockObject(NULL_BRUSH));
-    EXPECT_EQ(GetTextColor(dc_), RGB(255, 0, 0));
-    EXPECT_EQ(GetBkMode(dc_), TRANSPARENT);
 }
 
 TEST_F(DispatchTest, RecordsGoWithTheDialogAfterItsCallbackSawTheLastMessage) {
