@@ -10,25 +10,8 @@ set -u
 exe=$1
 probe_exe=$2
 tool_exe=$3
-passed=0
-failed=0
-pid=
+source "$(dirname "$0")/x_input_support.sh"
 
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "clipboard_keys_test: no X display (run it inside .ci/wine-session)" >&2
-  exit 1
-fi
-
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then
-    echo "ok - $what"; passed=$((passed + 1))
-  else
-    echo "FAIL - $what"; failed=$((failed + 1))
-  fi
-}
-
-probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 tool() { wine "$tool_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 
 before="on the clipboard before the copy"
@@ -53,54 +36,14 @@ clipboard_is() {
 # The clipboard keeps $before for a while after a key that should not copy.
 clipboard_keeps_before() { sleep 0.5; clipboard_is "$before" "$unmarked"; }
 
-same_text() { [ "$(probe text)" = "$1" ]; }
-focus_is() { [ "$(probe focus)" = "$1" ]; }
-
-# Waits for the text box to show a pass phrase; prints it.
-first_passphrase() {
-  local text i
-  for i in $(seq 1 50); do
-    text=$(probe text)
-    if [[ $text =~ ^[0-9A-Za-z]{63}$ ]]; then echo "$text"; return 0; fi
-    sleep 0.1
-  done
-  echo "$text"
-  return 1
-}
-
-ended_with_zero() {
-  local i rc
-  for i in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=
-    echo "  the program is still running" >&2
-    return 1
-  fi
-  wait "$pid"; rc=$?; pid=
-  [ "$rc" -eq 0 ] || echo "  exit code $rc" >&2
-  [ "$rc" -eq 0 ]
-}
-
-finish() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; }
-trap finish EXIT
-
-wine "$exe" </dev/null >/dev/null 2>&1 &
-pid=$!
-if ! rect=$(probe window); then
+if ! start_program; then
   check "the dialog appears" false
   echo "$passed passed, $failed failed"
   exit 1
 fi
-read -r left top right bottom <<<"$rect"
-# The pointer goes over the dialog first, so that the keyboard goes there too.
-xdotool mousemove --sync $(((left + right) / 2)) $(((top + bottom) / 2))
-sleep 0.3
 read -r button_x button_y <<<"$(probe button)"
 xdotool mousemove --sync "$button_x" "$button_y" click 1
-passphrase=$(first_passphrase)
+passphrase=$(new_passphrase "")
 check "a click shows a pass phrase" [ ${#passphrase} -eq 63 ]
 
 # Tab into the box selects all of its text, as the dialog does for a text box.

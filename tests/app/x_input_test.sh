@@ -8,89 +8,15 @@
 set -u
 exe=$1
 probe_exe=$2
-passed=0
-failed=0
-pid=
-
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "x_input_test: no X display (run it inside .ci/wine-session)" >&2
-  exit 1
-fi
-
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then
-    echo "ok - $what"; passed=$((passed + 1))
-  else
-    echo "FAIL - $what"; failed=$((failed + 1))
-  fi
-}
-
-probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-
-is_passphrase() { [[ $1 =~ ^[0-9A-Za-z]{63}$ ]]; }
-
-# Waits for the text box to show a pass phrase other than $1; prints it.
-new_passphrase() {
-  local text i
-  for i in $(seq 1 50); do
-    text=$(probe text)
-    if is_passphrase "$text" && [ "$text" != "$1" ]; then echo "$text"; return 0; fi
-    sleep 0.1
-  done
-  echo "$text"
-  return 1
-}
-
-focus_is() {
-  local i
-  for i in $(seq 1 30); do
-    [ "$(probe focus)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-start_program() {
-  wine "$exe" </dev/null >/dev/null 2>&1 &
-  pid=$!
-  local rect
-  rect=$(probe window) || return 1
-  read -r left top right bottom <<<"$rect"
-  # The pointer goes over the dialog first, so that the keyboard goes there too.
-  xdotool mousemove --sync $(((left + right) / 2)) $(((top + bottom) / 2))
-  sleep 0.3
-}
-
-# Waits up to 10 s for the program to end; true when it ended with code 0.
-ended_with_zero() {
-  local i rc
-  for i in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=
-    echo "  the program is still running" >&2
-    return 1
-  fi
-  wait "$pid"; rc=$?; pid=
-  [ "$rc" -eq 0 ] || echo "  exit code $rc" >&2
-  [ "$rc" -eq 0 ]
-}
+source "$(dirname "$0")/x_input_support.sh"
 
 still_running() { sleep 0.5; kill -0 "$pid" 2>/dev/null && probe window >/dev/null; }
-
-same_text() { [ "$(probe text)" = "$1" ]; }
 
 click_button() {
   local point
   point=$(probe button) || return 1
   xdotool mousemove --sync $point click 1
 }
-
-finish() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; }
-trap finish EXIT
 
 # 1. Mouse, keyboard and Alt+F4.
 if start_program; then
@@ -104,11 +30,11 @@ if start_program; then
   check "Space on the focused button shows another pass phrase" \
     bash -c '[[ $0 =~ ^[0-9A-Za-z]{63}$ && $0 != $1 ]]' "$second" "$first"
   xdotool key Tab
-  check "Tab moves the focus to the text box" focus_is 101
+  check "Tab moves the focus to the text box" focus_becomes 101
   xdotool type --delay 50 'abc 123'
   xdotool key BackSpace Delete ctrl+v ctrl+x
   xdotool key Tab
-  check "Tab moves the focus back to the button" focus_is 102
+  check "Tab moves the focus back to the button" focus_becomes 102
   check "typing into the text box changes nothing" same_text "$second"
   xdotool key Escape
   check "Esc leaves the dialog open" still_running
