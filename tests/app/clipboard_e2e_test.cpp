@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/app/clipboard_reading.h"
+#include "tests/app/program_fixture.h"
 #include "tests/support/outside_program.h"
 #include "tests/support/wine_path.h"
 
@@ -19,8 +20,6 @@ namespace {
 
 const LONG BOX_STYLE = 0x50810800;  // read-only, as the dialog lays it out
 const char BEFORE[] = "on the clipboard before the copy";
-
-std::string program_path() { return vornelle_test::windows_path(VORNELLE_EXE); }
 
 // What a format holds up to its terminating NUL, for text formats.
 std::vector<unsigned char> payload(const ClipboardFormat& format) {
@@ -78,40 +77,12 @@ void expect_unchanged(const ClipboardContent& content) {
     EXPECT_TRUE(registered_names(content).empty());
 }
 
-class ClipboardTest : public ::testing::Test {
+class ClipboardTest : public ProgramTest {
 protected:
     void SetUp() override {
-        std::string failure = start_dialog_program(program_path(), &program_);
-        ASSERT_EQ(failure, "");
-        dialog_ = program_.dialog;
-        box_ = GetDlgItem(dialog_, 101);
-        button_ = GetDlgItem(dialog_, 102);
+        ProgramTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(put_clipboard_text(BEFORE));
-    }
-
-    void TearDown() override { stop_dialog_program(&program_); }
-
-    bool running() { return WaitForSingleObject(program_.process.hProcess, 0) == WAIT_TIMEOUT; }
-
-    HWND focused() {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        if (!GetGUIThreadInfo(program_.process.dwThreadId, &info)) return 0;
-        return info.hwndFocus;
-    }
-
-    std::string press() {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(button_, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-        return text_of(box_);
-    }
-
-    // Sends message to window and waits for it to be handled; false when the
-    // program does not answer.
-    bool send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        DWORD_PTR ignored = 0;
-        return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000,
-                                   &ignored) != 0;
     }
 
     // The box's selection, as the box reports it across processes.
@@ -120,11 +91,6 @@ protected:
         SendMessageTimeoutA(box_, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &both);
         return {LOWORD(both), HIWORD(both)};
     }
-
-    DialogProgram program_ = {};
-    HWND dialog_ = 0;
-    HWND box_ = 0;
-    HWND button_ = 0;
 };
 
 struct CopyCase {

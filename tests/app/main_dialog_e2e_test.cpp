@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "tests/app/program_fixture.h"
 #include "tests/support/outside_program.h"
 #include "tests/support/passphrase_check.h"
 #include "tests/support/wine_path.h"
@@ -27,8 +28,6 @@ const char INTRO_TEXT[] =
 const int CLIENT_WIDTH = 480;
 const int CLIENT_HEIGHT = 165;
 
-std::string program_path() { return vornelle_test::windows_path(VORNELLE_EXE); }
-
 // Division by two rounded down, for negative values too.
 int half_down(int value) {
     return value >= 0 ? value / 2 : -((-value + 1) / 2);
@@ -41,34 +40,8 @@ RECT rect_in_client(HWND dialog, HWND window) {
     return rect;
 }
 
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        std::string failure = start_dialog_program(program_path(), &program_);
-        ASSERT_EQ(failure, "");
-        process_ = program_.process;
-        dialog_ = program_.dialog;
-        box_ = GetDlgItem(dialog_, 101);
-        button_ = GetDlgItem(dialog_, 102);
-    }
-
-    void TearDown() override { stop_dialog_program(&program_); }
-
-    bool running() { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-
-    HWND focused() {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        if (!GetGUIThreadInfo(process_.dwThreadId, &info)) return 0;
-        return info.hwndFocus;
-    }
-
-    std::string click() {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(button_, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-        return text_of(box_);
-    }
-
     // A key pressed and released, posted to window as the keyboard would.
     void post_key(HWND window, WPARAM key) {
         UINT scan = MapVirtualKeyA((UINT)key, MAPVK_VK_TO_VSC);
@@ -83,12 +56,6 @@ protected:
                    5000);
         return text;
     }
-
-    DialogProgram program_ = {};
-    PROCESS_INFORMATION process_ = {};
-    HWND dialog_ = 0;
-    HWND box_ = 0;
-    HWND button_ = 0;
 };
 
 TEST_F(MainDialogTest, DialogHasTitleClassAndFrame) {
@@ -184,7 +151,7 @@ TEST_F(MainDialogTest, EachClickShowsANewPassphraseOfTheAlphabet) {
     std::set<char> symbols;
     const int clicks = 20;
     for (int i = 0; i < clicks; ++i) {
-        std::string passphrase = click();
+        std::string passphrase = press();
         ASSERT_TRUE(is_passphrase(passphrase)) << "\"" << passphrase << "\"";
         EXPECT_TRUE(seen.insert(passphrase).second) << "repeated: " << passphrase;
         symbols.insert(passphrase.begin(), passphrase.end());
@@ -216,7 +183,7 @@ TEST_F(MainDialogTest, TabMovesTheFocusBetweenBoxAndButton) {
 }
 
 TEST_F(MainDialogTest, TypingIntoTheBoxChangesNothing) {
-    std::string passphrase = click();
+    std::string passphrase = press();
     ASSERT_TRUE(is_passphrase(passphrase));
     post_key(button_, VK_TAB);
     ASSERT_TRUE(wait_until([&] { return focused() == box_; }, 5000));
@@ -266,7 +233,7 @@ BOOL CALLBACK collect_visible(HWND window, LPARAM context) {
 }
 
 TEST_F(MainDialogTest, NoOtherWindowIsShown) {
-    click();
+    press();
     post_key(button_, VK_ESCAPE);
     post_key(button_, VK_SPACE);
     wait_for_new_passphrase(text_of(box_));
@@ -277,7 +244,7 @@ TEST_F(MainDialogTest, NoOtherWindowIsShown) {
 }
 
 TEST_F(MainDialogTest, CloseEndsTheProgramWithExitCodeZero) {
-    click();
+    press();
     ASSERT_TRUE(PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0));
     ASSERT_EQ(WaitForSingleObject(process_.hProcess, 10000), WAIT_OBJECT_0);
     DWORD exitCode = 1234;

@@ -111,6 +111,38 @@ inline HWND wait_for_window(const PROCESS_INFORMATION& process, DWORD timeoutMs)
     return window;
 }
 
+// Sends message to window and waits for it to be handled, for 5 s at most;
+// false when the window does not answer. The answer goes to result if given.
+inline bool send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                 LRESULT* result = NULL) {
+    DWORD_PTR answer = 0;
+    bool answered = SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000,
+                                        &answer) != 0;
+    if (result) *result = (LRESULT)answer;
+    return answered;
+}
+
+inline bool is_running(const PROCESS_INFORMATION& process) {
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+// The window with the keyboard focus in the process's first thread, or null.
+inline HWND focus_of(const PROCESS_INFORMATION& process) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(process.dwThreadId, &info)) return 0;
+    return info.hwndFocus;
+}
+
+// The process's exit code once it ends, or 1234 when it has not ended within
+// timeoutMs.
+inline DWORD exit_code_within(const PROCESS_INFORMATION& process, DWORD timeoutMs) {
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) return 1234;
+    DWORD code = 1234;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
 // Closes window from its system menu (SC_CLOSE) and waits for the process to
 // end. Returns its exit code, or -1 when it does not end within timeoutMs.
 inline long close_and_wait(HWND window, HANDLE process, DWORD timeoutMs) {
