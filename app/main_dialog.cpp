@@ -7,7 +7,8 @@
 #include "app/passphrase_box_copy.h"
 #include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
-#include "runtime/startup.h"
+#include "process/startup.h"
+#include "runtime/wipe.h"
 #include "toolkit/control_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
@@ -72,7 +73,7 @@ LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
         set_control_text(mainDialog, ID_PASSPHRASE_BOX, "");
         MessageBeep(MB_ICONERROR);
     }
-    SecureZeroMemory(passphrase, sizeof passphrase);
+    wipe_bytes(passphrase, sizeof passphrase);
     return 0;
 }
 

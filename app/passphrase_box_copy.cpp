@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "runtime/system_memory.h"
+#include "runtime/wipe.h"
 
 namespace vornelle {
 
@@ -47,7 +48,7 @@ static void discard_block(HGLOBAL block, uint32_t bytes) {
     if (!block) return;
     void* data = GlobalLock(block);
     if (data) {
-        SecureZeroMemory(data, bytes);
+        wipe_bytes(data, bytes);
         GlobalUnlock(block);
     }
     GlobalFree(block);
@@ -85,7 +86,7 @@ static HGLOBAL selected_text(HWND box, uint32_t* bytes) {
             block = 0;
         }
     }
-    SecureZeroMemory(text, system_block_length(text));
+    wipe_bytes(text, system_block_length(text));
     system_free(text);
     return block;
 }

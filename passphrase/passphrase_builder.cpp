@@ -1,24 +1,21 @@
-// build_passphrase keeps the arithmetic and the order of draws of the original
-// generator: position = floor(62 r) + 1, skip = floor(20 r), then skip discards.
+// How build_passphrase draws: for each character, position = floor(62 r) + 1
+// picks from the alphabet, skip = floor(20 r) counts the draws then thrown
+// away. floor is computed here in integer arithmetic, so the FPU's rounding
+// mode never changes.
 #include "passphrase/passphrase_builder.h"
 
-#include <windows.h>
-
-#include "passphrase/random_source.h"
+#include "runtime/wipe.h"
 
 namespace vornelle {
 
 const char PASSPHRASE_ALPHABET[] =
     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-static bool draw_from_random_source(void*, double* draw) {
-    *draw = next();
-    return true;
-}
-
-DrawSource random_source_draws() {
-    DrawSource source = {draw_from_random_source, 0};
-    return source;
+double floor(double x) {
+    // Beyond 2^62 in magnitude every double is integral; NaN compares false.
+    if (!(x > -4611686018427387904.0 && x < 4611686018427387904.0)) return x;
+    double truncated = (double)(int64_t)x;
+    return truncated > x ? truncated - 1.0 : truncated;
 }
 
 bool build_passphrase(DrawSource source, char passphrase[PASSPHRASE_LENGTH + 1]) {
@@ -36,7 +33,7 @@ bool build_passphrase(DrawSource source, char passphrase[PASSPHRASE_LENGTH + 1])
     passphrase[PASSPHRASE_LENGTH] = 0;
     return true;
 failed:
-    SecureZeroMemory(passphrase, PASSPHRASE_LENGTH + 1);
+    wipe_bytes(passphrase, PASSPHRASE_LENGTH + 1);
     return false;
 }
 

@@ -23,8 +23,9 @@ struct DrawSource {
     void* context;
 };
 
-// Draws from the process-wide time-seeded RandomSource.
-DrawSource random_source_draws();
+// The largest integral value not greater than x, without touching the FPU's
+// rounding mode.
+double floor(double x);
 
 // Writes PASSPHRASE_LENGTH characters and a NUL into passphrase. Returns false,
 // with the buffer wiped, when the source fails part-way.

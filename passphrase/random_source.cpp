@@ -1,6 +1,6 @@
 // The time-seeded linear congruential generator. Every draw is a multiple of
-// 2^-31 and exact in double precision; floor never touches the FPU's rounding
-// mode, so the process keeps its round-to-nearest environment throughout.
+// 2^-31 and exact in double precision, so scaling it never depends on the FPU's
+// rounding mode.
 #include "passphrase/random_source.h"
 
 #include <string.h>
@@ -45,11 +45,14 @@ double next() {
     return (double)randomSource.last * (1.0 / 2147483648.0);
 }
 
-double floor(double x) {
-    // Beyond 2^62 in magnitude every double is integral; NaN compares false.
-    if (!(x > -4611686018427387904.0 && x < 4611686018427387904.0)) return x;
-    double truncated = (double)(int64_t)x;
-    return truncated > x ? truncated - 1.0 : truncated;
+static bool draw_from_random_source(void*, double* draw) {
+    *draw = next();
+    return true;
+}
+
+DrawSource random_source_draws() {
+    DrawSource source = {draw_from_random_source, 0};
+    return source;
 }
 
 }  // namespace vornelle

@@ -4,6 +4,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "passphrase/passphrase_builder.h"
+
 namespace vornelle {
 
 struct RandomSource {
@@ -25,7 +27,8 @@ double time_of_day();
 void seed(double x);
 // Advances the state and returns last * 2^-31, in [0, 1 - 2^-31].
 double next();
-// The largest integral value not greater than x.
-double floor(double x);
+// Draws from the process-wide generator (tests and measurements only: never
+// the source of a pass phrase the program shows).
+DrawSource random_source_draws();
 
 }  // namespace vornelle

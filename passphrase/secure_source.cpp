@@ -9,6 +9,7 @@
 #include <bcrypt.h>
 
 #include "runtime/system_library.h"
+#include "runtime/wipe.h"
 
 namespace vornelle {
 
@@ -30,7 +31,7 @@ bool platform_random_fill(void* buffer, uint32_t size) {
 }
 
 void secure_source_wipe(SecureSource* source) {
-    SecureZeroMemory(source, sizeof *source);
+    wipe_bytes(source, sizeof *source);
 }
 
 bool secure_source_fill(SecureSource* source, RandomFill fill) {
@@ -59,7 +60,7 @@ bool build_secure_passphrase(RandomFill fill, SecureSource* source,
     bool built = secure_source_fill(source, fill) &&
                  build_passphrase(secure_source_draws(source), passphrase);
     secure_source_wipe(source);
-    if (!built) SecureZeroMemory(passphrase, PASSPHRASE_LENGTH + 1);
+    if (!built) wipe_bytes(passphrase, PASSPHRASE_LENGTH + 1);
     return built;
 }
 

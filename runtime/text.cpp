@@ -5,9 +5,9 @@
 #include "runtime/text.h"
 
 #include <string.h>
-#include <windows.h>
 
 #include "runtime/system_memory.h"
+#include "runtime/wipe.h"
 
 namespace vornelle {
 
@@ -25,7 +25,7 @@ const char* text_chars(Text text) {
 
 void text_free(Text* text) {
     if (!text->bytes) return;
-    SecureZeroMemory(text->bytes, system_block_length(text->bytes));
+    wipe_bytes(text->bytes, system_block_length(text->bytes));
     system_free(text->bytes);
     text->bytes = 0;
 }

@@ -4,7 +4,7 @@
 // a window without a record or a kind outside 0 to 16.
 #include "toolkit/controls.h"
 
-#include "runtime/startup.h"
+#include "runtime/startup_record.h"
 #include "toolkit/control_lifetime.h"
 #include "toolkit/image_controls.h"
 

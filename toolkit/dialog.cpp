@@ -3,7 +3,7 @@
 // registered with its coordinate mode, first show command and font.
 #include "toolkit/dialog.h"
 
-#include "runtime/startup.h"
+#include "runtime/startup_record.h"
 #include "toolkit/dialog_proc.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"

@@ -4,7 +4,7 @@
 // surface from canvas.cpp.
 #include "toolkit/image_controls.h"
 
-#include "runtime/startup.h"
+#include "runtime/startup_record.h"
 #include "toolkit/canvas.h"
 #include "toolkit/controls.h"
 

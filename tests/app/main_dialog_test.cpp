@@ -12,7 +12,7 @@
 
 #include "app/main_dialog.h"
 #include "passphrase/random_source.h"
-#include "runtime/startup.h"
+#include "process/startup.h"
 #include "runtime/system_memory.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/toolkit_fixture.h"

@@ -1,6 +1,7 @@
 // The time-seeded generator: seeds from the time of day, the clock read
 // through the guarded call, the draw sequence from known seeds, the range of
 // draws, and floor, which leaves the x87 control word as it found it.
+#include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/startup.h"
+#include "runtime/command_tail.h"
+#include "runtime/startup_record.h"
 
 using namespace vornelle;
 

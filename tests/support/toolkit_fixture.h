@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "runtime/startup.h"
+#include "runtime/startup_record.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 

@@ -6,8 +6,8 @@
 #include <string.h>
 #include <windows.h>
 
-#include "runtime/startup.h"
-#include "tests/runtime/shutdown_watch.h"
+#include "process/startup.h"
+#include "tests/process/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 
 using namespace vornelle;

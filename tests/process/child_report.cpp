@@ -12,8 +12,8 @@
 
 #include "passphrase/random_source.h"
 #include "runtime/fpu.h"
-#include "runtime/startup.h"
-#include "tests/runtime/shutdown_watch.h"
+#include "process/startup.h"
+#include "tests/process/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
@@ -62,8 +62,8 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     HRESULT again = CoInitialize(NULL);
     add_line(report, sizeof report, "com_already_initialised", "%u", again == S_FALSE);
     if (SUCCEEDED(again)) CoUninitialize();
-    // runtime_planted.dll lies beside this program.
-    HMODULE planted = LoadLibraryA("runtime_planted.dll");
+    // process_planted.dll lies beside this program.
+    HMODULE planted = LoadLibraryA("process_planted.dll");
     add_line(report, sizeof report, "planted_found", "%u", planted != NULL);
     if (planted) FreeLibrary(planted);
     add_line(report, sizeof report, "shutdown_watched", "%u", shutdownWatched);

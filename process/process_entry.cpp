@@ -3,7 +3,7 @@
 // application's main function and never comes back.
 #include <windows.h>
 
-#include "runtime/startup.h"
+#include "process/startup.h"
 #include "runtime/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

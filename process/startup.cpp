@@ -1,11 +1,10 @@
-// run_process: start-up in its fixed order (COM, start-up values, thread
-// states, registry and working variables, random source, FPU control word),
-// one call of the main function, then shutdown; the process ends here with the
-// main function's result, or with 255 when the thread states cannot be opened.
+// How run_process brings the process up: COM, start-up values, thread states,
+// registry and working variables, random source and FPU control word, in that
+// order; shutdown releases the thread states, then COM.
 //
 // The application's globals need no zeroing here: they have static storage,
 // start zeroed when the process is loaded, and run_process runs once per process.
-#include "runtime/startup.h"
+#include "process/startup.h"
 
 #include <objbase.h>
 #include <string.h>

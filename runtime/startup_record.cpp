@@ -1,6 +1,6 @@
-// The StartupRecord that process start-up fills before the main function runs,
-// and the show command read from the start-up information.
-#include "runtime/startup.h"
+// The one StartupRecord, zero until start-up fills it, and the show command
+// taken from the start-up information.
+#include "runtime/startup_record.h"
 
 namespace vornelle {
 

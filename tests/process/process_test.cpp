@@ -66,7 +66,7 @@ ChildRun run_child(const std::string& exe, const std::string& commandLine, DWORD
     return run;
 }
 
-const char REPORT_CHILD[] = "runtime_child_report.exe";
+const char REPORT_CHILD[] = "process_child_report.exe";
 
 TEST(Process, ExitCodeIsTheMainFunctionsResult) {
     std::string exe = child_path(REPORT_CHILD);
@@ -103,7 +103,7 @@ TEST(Process, ALibraryBesideTheProgramIsNotFoundByName) {
     ASSERT_TRUE(run.reported);
     EXPECT_EQ("0", run.report["planted_found"]);
 
-    std::string planted = child_path("runtime_planted.dll");
+    std::string planted = child_path("process_planted.dll");
     HMODULE direct = LoadLibraryExA(planted.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
     EXPECT_NE(direct, (HMODULE)0) << planted;
     if (direct) FreeLibrary(direct);
@@ -156,7 +156,7 @@ TEST(Process, MainGetsTheCommandLineTail) {
 // the main function runs; on that path COM is uninitialised too, before the
 // process ends.
 TEST(Process, StartupFailuresEndWith255BeforeMain) {
-    std::string exe = child_path("runtime_child_no_tls.exe");
+    std::string exe = child_path("process_child_no_tls.exe");
     struct Case {
         const char* what;
         const char* arguments;
