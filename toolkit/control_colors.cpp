@@ -4,10 +4,11 @@
 #include "toolkit/control_colors.h"
 
 #include "toolkit/controls.h"
-#include "toolkit/dialog_proc.h"
 #include "toolkit/window_registry.h"
 
 namespace vornelle {
+
+HWND droppedCombo;
 
 const SystemColorRow SystemColorTable[SYSTEM_COLOR_ROW_COUNT] = {
     {WM_CTLCOLORMSGBOX, COLOR_MENUTEXT, COLOR_MENU},

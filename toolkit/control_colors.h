@@ -13,6 +13,11 @@ struct SystemColorRow {
     int32_t backIndex;  // GetSysColor / GetSysColorBrush index of the background
 };
 
+// The combo box whose list is dropped down, or null: the dialog procedure
+// follows CBN_DROPDOWN and CBN_CLOSEUP, and a dropped list, which has no owner
+// window, takes this combo box's colours.
+extern HWND droppedCombo;
+
 const int32_t SYSTEM_COLOR_ROW_COUNT = 7;
 // One row per message from WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC, in order.
 extern const SystemColorRow SystemColorTable[SYSTEM_COLOR_ROW_COUNT];

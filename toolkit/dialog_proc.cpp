@@ -13,8 +13,6 @@
 
 namespace vornelle {
 
-HWND droppedCombo;
-
 // The menu item information as the first 32-bit platforms knew it (no hbmpItem):
 // 44 bytes there, and accepted by every later version.
 static const UINT MENU_ITEM_INFO_BASE_SIZE = offsetof(MENUITEMINFOA, hbmpItem);

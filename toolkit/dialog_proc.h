@@ -7,9 +7,6 @@
 
 namespace vornelle {
 
-// The combo box whose list is dropped down, or null.
-extern HWND droppedCombo;
-
 INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vornelle

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/toolkit_fixture.h"
+#include "toolkit/control_colors.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/dialog_proc.h"
