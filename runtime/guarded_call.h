@@ -4,6 +4,7 @@
 // Not re-entrant: a guarded function must not itself use guarded_call.
 #pragma once
 #include <stdint.h>
+#include <windows.h>
 
 namespace vornelle {
 
@@ -14,8 +15,7 @@ struct GuardedResult {
     uint32_t lastError;  // 0 when the call left none
 };
 
-// SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
-const unsigned GUARDED_ERROR_MODE = 0x8001;
+const unsigned GUARDED_ERROR_MODE = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
 
 GuardedResult guarded_call(GuardedFunction function, uintptr_t a = 0, uintptr_t b = 0,
                            uintptr_t c = 0, uintptr_t d = 0);

@@ -7,17 +7,21 @@
 #include <windows.h>
 
 #include "toolkit/dialog_template.h"
+#include "toolkit/window_registry.h"
 
 namespace vornelle {
 
-const uint32_t DIALOG_PIXELS = 0x2;        // mode bit: positions and sizes in pixels
+// Mode bit: positions and sizes in pixels. The dialog's record keeps the mode
+// under the same bit.
+const uint32_t DIALOG_PIXELS = RECORD_PIXELS;
 const int32_t DIALOG_KEEP_POSITION = 32768;  // pixel mode: the platform places it
 
 // SW_MAXIMIZE, SW_MINIMIZE or SW_SHOW, from the caller's style argument.
 int32_t dialog_show_command(uint32_t style);
 
 // Pixel mode: where SetWindowPos puts the new dialog and with which flags.
-const uint32_t DIALOG_PLACE_FLAGS = 0x071C;  // no z-order, redraw, activation, copy...
+const uint32_t DIALOG_PLACE_FLAGS = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS |
+                                    SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 struct DialogPlacement {
     int32_t x;
     int32_t y;

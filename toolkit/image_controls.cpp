@@ -32,8 +32,8 @@ struct ImageKindRow {
 
 // Rows for kinds 10 to 13, in order.
 const ImageKindRow ImageKindTable[] = {
-    {Image, STM_SETIMAGE, IMAGE_SIZE_OWN, 0x0E, SS_ICON, false},
-    {FittedImage, STM_SETIMAGE, IMAGE_SIZE_CLIENT, 0x0E, SS_ICON, false},
+    {Image, STM_SETIMAGE, IMAGE_SIZE_OWN, SS_BITMAP, SS_ICON, false},
+    {FittedImage, STM_SETIMAGE, IMAGE_SIZE_CLIENT, SS_BITMAP, SS_ICON, false},
     {ImageButton, BM_SETIMAGE, IMAGE_SIZE_OWN, BS_BITMAP, BS_ICON, true},
     {FittedImageButton, BM_SETIMAGE, IMAGE_SIZE_PIXELS, BS_BITMAP, BS_ICON, true},
 };
