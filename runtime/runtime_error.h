@@ -10,7 +10,6 @@ enum RuntimeError : uint8_t {
     RUNTIME_INVALID_REQUEST = 5,
     RUNTIME_OUT_OF_MEMORY = 7,
     RUNTIME_INVALID_DATA = 51,
-    RUNTIME_RELEASE_REFUSED = 241,
 };
 
 struct ActivationRecord {

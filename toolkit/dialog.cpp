@@ -70,8 +70,8 @@ HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_
     int32_t pointSize = THREAD_DEFAULT_FONT_SIZE;
     ToolkitThreadState* state = thread_state();
     if (state) {
-        face = state->defaultFontFace;
-        pointSize = state->defaultFontSize;
+        face = state->inherited.defaultFontFace;
+        pointSize = state->inherited.defaultFontSize;
     }
 
     DialogTemplateBuffer buffer;

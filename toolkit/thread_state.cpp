@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include "runtime/runtime_error.h"
+
 namespace vornelle {
 
 void* platform_state_allocate(SIZE_T size) {
@@ -20,14 +22,12 @@ ToolkitThreadState* thread_state(uint8_t* failureCode) {
     if (state) return state;
     state = (ToolkitThreadState*)stateAllocator(sizeof *state);
     if (!state) {
-        if (failureCode) *failureCode = 7;
+        if (failureCode) *failureCode = RUNTIME_OUT_OF_MEMORY;
         return 0;
     }
     TlsSetValue(stateSlot, state);
     if (firstThreadState) {
-        memcpy(state->defaultFontFace, firstThreadState->defaultFontFace,
-               sizeof state->defaultFontFace + sizeof state->defaultFontSize +
-                   sizeof state->inheritedReserved);
+        state->inherited = firstThreadState->inherited;
     }
     return state;
 }
@@ -39,8 +39,8 @@ bool open_thread_states() {
     ToolkitThreadState* state = thread_state();
     if (!state) return false;
     firstThreadState = state;
-    state->defaultFontSize = THREAD_DEFAULT_FONT_SIZE;
-    memcpy(state->defaultFontFace, THREAD_DEFAULT_FONT_FACE, sizeof THREAD_DEFAULT_FONT_FACE);
+    state->inherited.defaultFontSize = THREAD_DEFAULT_FONT_SIZE;
+    memcpy(state->inherited.defaultFontFace, THREAD_DEFAULT_FONT_FACE, sizeof THREAD_DEFAULT_FONT_FACE);
     return true;
 }
 

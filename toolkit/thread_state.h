@@ -8,15 +8,20 @@
 
 namespace vornelle {
 
+// The inheritable run of a thread's state: copied whole into every later
+// thread's state.
+struct ThreadInherited {
+    char defaultFontFace[32];  // at most 31 characters and a NUL
+    int32_t defaultFontSize;   // points
+    uint32_t reserved;
+};
+
 struct ToolkitThreadState {
     HANDLE closeOnRelease;          // closed when the state is released; never set here
     uint32_t errorGuard;            // reserved for the error mechanism
     const void* errorStatementStart;
     const void* errorStatementEnd;
-    // The inheritable run: copied whole into every later thread's state.
-    char defaultFontFace[32];       // at most 31 characters and a NUL
-    int32_t defaultFontSize;        // points
-    uint32_t inheritedReserved;
+    ThreadInherited inherited;
 };
 
 const char THREAD_DEFAULT_FONT_FACE[] = "MS Sans Serif";

@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "runtime/runtime_error.h"
 #include "runtime/system_memory.h"
 
 namespace vornelle {
@@ -14,8 +15,6 @@ namespace vornelle {
 WindowRegistry windowRegistry;
 
 namespace {
-
-const uint8_t CREATE_RECORD_FAILED = 5;
 
 // Where each named field sits in a record, and how wide it is.
 struct FieldPlace {
@@ -197,12 +196,12 @@ WindowRecord* create_record(HWND window, HWND parent, uint32_t flags, int32_t ki
                             uint8_t* failureCode) {
     // A record is never its own parent.
     if (parent == window || find_record(window)) {
-        if (failureCode) *failureCode = CREATE_RECORD_FAILED;
+        if (failureCode) *failureCode = RUNTIME_INVALID_REQUEST;
         return 0;
     }
     WindowRecord* record = (WindowRecord*)system_allocate(sizeof(WindowRecord));
     if (!record) {
-        if (failureCode) *failureCode = CREATE_RECORD_FAILED;
+        if (failureCode) *failureCode = RUNTIME_INVALID_REQUEST;
         return 0;
     }
     memset(record, 0, sizeof *record);

@@ -55,7 +55,7 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     ToolkitThreadState* state = thread_state();
     add_line(report, sizeof report, "thread_state_font", "%u",
              state == firstThreadState && state != NULL &&
-                 strcmp(state->defaultFontFace, "MS Sans Serif") == 0 && state->defaultFontSize == 8);
+                 strcmp(state->inherited.defaultFontFace, "MS Sans Serif") == 0 && state->inherited.defaultFontSize == 8);
     add_line(report, sizeof report, "registry_empty", "%u",
              windowRegistry.registryHead == NULL && windowRegistry.registryLock == 0);
     // COM is already initialised on this thread: a second CoInitialize says so.

@@ -266,7 +266,7 @@ HWND platform_dialog(const char* title, int32_t x, int32_t y, int32_t width, int
     const char* used = dialog_title(title, &titleLength);
     ToolkitThreadState* state = thread_state();
     build_dialog_template(buffer.bytes, used, titleLength, dialog_style(style, x, y), 0, x, y,
-                          width, height, state->defaultFontFace, state->defaultFontSize);
+                          width, height, state->inherited.defaultFontFace, state->inherited.defaultFontSize);
     return CreateDialogIndirectParamA(GetModuleHandleA(NULL), (LPCDLGTEMPLATEA)buffer.bytes, NULL,
                                       plain_dialog_proc, 0);
 }
@@ -483,8 +483,8 @@ TEST_F(CreationTest, FontIsTheThreadsDefaultDialogFontAtThatMoment) {
 
     ToolkitThreadState* state = thread_state();
     ToolkitThreadState saved = *state;
-    strcpy(state->defaultFontFace, "Tahoma");
-    state->defaultFontSize = 14;
+    strcpy(state->inherited.defaultFontFace, "Tahoma");
+    state->inherited.defaultFontSize = 14;
     HWND other = keep(new_dialog(DIALOG_PIXELS, NULL, "Font", -1, -1, 100, 50, 0, 0));
     *state = saved;
     ASSERT_NE(other, nullptr);
@@ -517,7 +517,7 @@ DWORD WINAPI dialog_without_thread_state(void* argument) {
 TEST_F(CreationTest, AThreadWithoutStateGetsTheStartupDefaultFont) {
     // Were a state made, it would inherit "Tahoma" from the start-up thread.
     ToolkitThreadState saved = *firstThreadState;
-    strcpy(firstThreadState->defaultFontFace, "Tahoma");
+    strcpy(firstThreadState->inherited.defaultFontFace, "Tahoma");
     FontSeen seen = {false, ""};
     HANDLE thread = CreateThread(NULL, 0, dialog_without_thread_state, &seen, 0, NULL);
     ASSERT_NE(thread, (HANDLE)0);

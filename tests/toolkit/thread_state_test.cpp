@@ -32,9 +32,9 @@ void run_on_new_thread(std::function<void()> work) {
 }
 
 void set_font(ToolkitThreadState* state, const char* face, int32_t size) {
-    std::memset(state->defaultFontFace, 0, sizeof state->defaultFontFace);
-    std::strcpy(state->defaultFontFace, face);
-    state->defaultFontSize = size;
+    std::memset(state->inherited.defaultFontFace, 0, sizeof state->inherited.defaultFontFace);
+    std::strcpy(state->inherited.defaultFontFace, face);
+    state->inherited.defaultFontSize = size;
 }
 
 struct Font {
@@ -43,7 +43,7 @@ struct Font {
 };
 
 Font font_of(const ToolkitThreadState* state) {
-    return Font{state->defaultFontFace, state->defaultFontSize};
+    return Font{state->inherited.defaultFontFace, state->inherited.defaultFontSize};
 }
 
 TEST_F(ThreadStateTest, StartupThreadHasTheDefaultDialogFont) {
@@ -51,15 +51,15 @@ TEST_F(ThreadStateTest, StartupThreadHasTheDefaultDialogFont) {
     ASSERT_NE(state, nullptr);
     EXPECT_EQ(state, firstThreadState);
     EXPECT_EQ(TlsGetValue(stateSlot), state);
-    EXPECT_STREQ(state->defaultFontFace, "MS Sans Serif");
-    EXPECT_EQ(state->defaultFontSize, 8);
+    EXPECT_STREQ(state->inherited.defaultFontFace, "MS Sans Serif");
+    EXPECT_EQ(state->inherited.defaultFontSize, 8);
     // The rest of the block is zero.
     EXPECT_EQ(state->closeOnRelease, (HANDLE)0);
     EXPECT_EQ(state->errorGuard, 0u);
     EXPECT_EQ(state->errorStatementStart, nullptr);
     EXPECT_EQ(state->errorStatementEnd, nullptr);
-    for (size_t i = sizeof "MS Sans Serif"; i < sizeof state->defaultFontFace; ++i)
-        EXPECT_EQ(state->defaultFontFace[i], 0) << "byte " << i;
+    for (size_t i = sizeof "MS Sans Serif"; i < sizeof state->inherited.defaultFontFace; ++i)
+        EXPECT_EQ(state->inherited.defaultFontFace[i], 0) << "byte " << i;
 }
 
 void* no_memory(SIZE_T) { return nullptr; }
@@ -74,7 +74,7 @@ TEST_F(ThreadStateTest, NoMemoryGivesCodeSevenAndALaterCallTriesAgain) {
         stateAllocator = platform_state_allocate;
         ToolkitThreadState* state = thread_state(&code);
         ASSERT_NE(state, nullptr);
-        EXPECT_STREQ(state->defaultFontFace, "MS Sans Serif");
+        EXPECT_STREQ(state->inherited.defaultFontFace, "MS Sans Serif");
         release_thread_state();
     });
     stateAllocator = platform_state_allocate;
@@ -93,8 +93,8 @@ TEST_F(ThreadStateTest, SameThreadGetsTheSameBlock) {
     ToolkitThreadState* state = thread_state();
     set_font(state, "Tahoma", 11);
     EXPECT_EQ(thread_state(), state);
-    EXPECT_STREQ(thread_state()->defaultFontFace, "Tahoma");
-    EXPECT_EQ(thread_state()->defaultFontSize, 11);
+    EXPECT_STREQ(thread_state()->inherited.defaultFontFace, "Tahoma");
+    EXPECT_EQ(thread_state()->inherited.defaultFontSize, 11);
 }
 
 TEST_F(ThreadStateTest, NewThreadCopiesTheFontAsItIsThenAndSharesNoLaterChange) {
@@ -135,8 +135,8 @@ TEST_F(ThreadStateTest, NewThreadCopiesTheFontAsItIsThenAndSharesNoLaterChange) 
     EXPECT_EQ(workerAtStart.size, 10);
     EXPECT_EQ(workerAfterStartupChange.face, "Tahoma");
     EXPECT_EQ(workerAfterStartupChange.size, 10);
-    EXPECT_STREQ(first->defaultFontFace, "Arial");
-    EXPECT_EQ(first->defaultFontSize, 12);
+    EXPECT_STREQ(first->inherited.defaultFontFace, "Arial");
+    EXPECT_EQ(first->inherited.defaultFontSize, 12);
 }
 
 TEST_F(ThreadStateTest, NewThreadStateInheritsOnlyTheFont) {
@@ -154,8 +154,8 @@ TEST_F(ThreadStateTest, NewThreadStateInheritsOnlyTheFont) {
     EXPECT_EQ(copy.errorGuard, 0u);
     EXPECT_EQ(copy.errorStatementStart, nullptr);
     EXPECT_EQ(copy.errorStatementEnd, nullptr);
-    EXPECT_STREQ(copy.defaultFontFace, "MS Sans Serif");
-    EXPECT_EQ(copy.defaultFontSize, 8);
+    EXPECT_STREQ(copy.inherited.defaultFontFace, "MS Sans Serif");
+    EXPECT_EQ(copy.inherited.defaultFontSize, 8);
 }
 
 TEST_F(ThreadStateTest, ReleaseClearsTheSlotAndTheNextUseMakesAFreshState) {
