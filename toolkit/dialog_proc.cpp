@@ -71,6 +71,9 @@ static INT_PTR handled(HWND dialog, LONG_PTR value) {
 }
 
 INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Activation is answered here and goes no further: focus stays where the
+    // program put it (focus_control) instead of where the dialog manager last
+    // saw it, and no callback has to tell activation from its own events.
     if (message == WM_ACTIVATE) {
         WORD state = LOWORD(wParam);
         if (state == WA_INACTIVE || state == WA_ACTIVE || state == WA_CLICKACTIVE) return 1;

@@ -55,6 +55,11 @@ void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
     }
     ShowWindow(dialog, showCommand);
 
+    // The loop ends when the dialog window is gone, and only then: the modal
+    // call lasts exactly as long as the dialog, so a WM_QUIT posted meanwhile
+    // is dispatched like any message and cannot return to the caller with the
+    // dialog still on screen. It polls rather than waits so that it notices
+    // the dialog going inside a sent message, and can tell the owner it idles.
     MSG message;
     for (;;) {
         if (!PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
