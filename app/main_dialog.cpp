@@ -28,7 +28,7 @@ struct TextPiece {
     uint32_t length;
 };
 #define VORNELLE_PIECE(literal) {literal, sizeof literal - 1}
-static const TextPiece INTRO_PIECES[] = {
+static const TextPiece IntroPieceTable[] = {
     VORNELLE_PIECE("This will generate a "),
     VORNELLE_PIECE("\""),
     VORNELLE_PIECE("safe"),
@@ -41,63 +41,69 @@ static const TextPiece INTRO_PIECES[] = {
 };
 #undef VORNELLE_PIECE
 
-const MainDialogControl MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT] = {
-    {ID_INTRO_LABEL, Label, 10, 10, 460, 40, 0, 0, 0, 0},
-    {ID_PASSPHRASE_BOX, TextBox, 10, 50, 460, 22, "", 0x00810800, WS_EX_CLIENTEDGE, 0},
-    {ID_GENERATE_BUTTON, PushButton, 130, 80, 220, 25, "Generate WPA-PSK (Pass phrase) Now", 0, 0,
-     generate_handler},
-    {ID_CREDIT_LABEL, Label, 300, 110, 220, 33, CREDIT_NOTICE, 0, 0, 0},
+const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT] = {
+    {ID_INTRO_LABEL, Label, 0, 0, 0, 10, 10, 460, 40, 0, 0, 0},
+    {ID_PASSPHRASE_BOX, TextBox, 0, "", 0, 10, 50, 460, 22, WS_BORDER | WS_TABSTOP | ES_READONLY,
+     WS_EX_CLIENTEDGE, 0},
+    {ID_GENERATE_BUTTON, PushButton, 0, "Generate WPA-PSK (Pass phrase) Now", 0, 130, 80, 220, 25,
+     0, 0, generate_handler},
+    {ID_CREDIT_LABEL, Label, 0, CREDIT_NOTICE, 0, 300, 110, 220, 33, 0, 0, 0},
 };
 
 void build_intro_text(ActivationRecord* activation, Text* intro) {
     Text piece = {0};
     text_assign(activation, intro, "", 0);
-    for (uint32_t i = 0; i < sizeof INTRO_PIECES / sizeof INTRO_PIECES[0]; ++i) {
-        text_assign(activation, &piece, INTRO_PIECES[i].chars, INTRO_PIECES[i].length);
+    for (uint32_t i = 0; i < sizeof IntroPieceTable / sizeof IntroPieceTable[0]; ++i) {
+        text_assign(activation, &piece, IntroPieceTable[i].chars, IntroPieceTable[i].length);
         text_concat(activation, intro, *intro, piece);
     }
     text_free(&piece);
 }
 
-LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
+LONG_PTR generate_handler(HWND dialog, UINT, WPARAM, LPARAM) {
     // Both live in this frame, so nothing the handler calls afterwards reuses
     // their memory before they are wiped.
     SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];
     if (build_secure_passphrase(passphraseFill, &source, passphrase)) {
-        set_control_text(mainDialog, ID_PASSPHRASE_BOX, passphrase);
+        set_control_text(dialog, ID_PASSPHRASE_BOX, passphrase);
     } else {
         // The previous pass phrase must not stay on show as if it were new;
         // the error sound tells that the press failed (the program shows no
         // other window).
-        set_control_text(mainDialog, ID_PASSPHRASE_BOX, "");
+        set_control_text(dialog, ID_PASSPHRASE_BOX, "");
         MessageBeep(MB_ICONERROR);
     }
     wipe_bytes(passphrase, sizeof passphrase);
     return 0;
 }
 
-int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
-    ActivationRecord activation = {0};
-    seed(time_of_day());
-    mainDialog = new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE, DIALOG_CENTRE,
-                            MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT, MAIN_DIALOG_STYLE, 0);
+HWND build_main_dialog() {
+    HWND dialog = new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE, DIALOG_CENTRE,
+                             MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT, MAIN_DIALOG_STYLE, 0);
+    if (!dialog) return 0;
 
+    // The label copies its text when it is made, so the introduction lives
+    // only while the controls are added.
+    ActivationRecord activation = {0};
     Text intro = {0};
     build_intro_text(&activation, &intro);
-    // Every control is added whatever became of the ones before it.
+    ControlRow rows[MAIN_DIALOG_CONTROL_COUNT];
     for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
-        const MainDialogControl& control = MAIN_DIALOG_CONTROLS[i];
-        add_control(control.kind, "", mainDialog, control.id,
-                    control.text ? control.text : text_chars(intro), 0, control.x, control.y,
-                    control.width, control.height, control.style, control.extendedStyle,
-                    control.callback);
+        rows[i] = MAIN_DIALOG_CONTROLS[i];
+        if (!rows[i].text) rows[i].text = text_chars(intro);
     }
-    attach_private_copy(control_handle(mainDialog, ID_PASSPHRASE_BOX));
+    add_controls(dialog, rows, MAIN_DIALOG_CONTROL_COUNT);
+    text_free(&intro);
+    return dialog;
+}
 
+int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
+    seed(time_of_day());
+    mainDialog = build_main_dialog();
+    attach_private_copy(control_handle(mainDialog, ID_PASSPHRASE_BOX));
     focus_control(mainDialog, ID_GENERATE_BUTTON);
     show_dialog_modal(mainDialog, 0, 0);
-    text_free(&intro);
     return 0;
 }
 

@@ -8,7 +8,7 @@
 #include "passphrase/secure_source.h"
 #include "runtime/runtime_error.h"
 #include "runtime/text.h"
-#include "toolkit/window_registry.h"
+#include "toolkit/controls.h"
 
 namespace vornelle {
 
@@ -20,26 +20,18 @@ const int32_t ID_CREDIT_LABEL = 211;
 extern const char MAIN_DIALOG_TITLE[];  // "Vornelle", three spaces, "v 1.0"
 const int32_t MAIN_DIALOG_WIDTH = 480;  // client area, pixels
 const int32_t MAIN_DIALOG_HEIGHT = 165;
-const uint32_t MAIN_DIALOG_STYLE = 0x000A0000;  // WS_SYSMENU | WS_MINIMIZEBOX
+const uint32_t MAIN_DIALOG_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;
 
 extern const char CREDIT_NOTICE[];
 const uint32_t INTRO_TEXT_LENGTH = 275;
 
-// One control of the dialog, in the order it is added.
-struct MainDialogControl {
-    int32_t id;
-    int32_t kind;         // ControlKind
-    int32_t x, y, width, height;
-    const char* text;     // null: the introduction text
-    uint32_t style;       // 0: the kind's default
-    uint32_t extendedStyle;
-    ControlCallback callback;
-};
-
+// The dialog's controls, in the order they are added; the introduction label's
+// text is null here and is put together when the dialog is built.
 const int MAIN_DIALOG_CONTROL_COUNT = 4;
-extern const MainDialogControl MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
+extern const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
 
-// The main dialog's window handle: 0 until the main function creates it.
+// The main dialog's window handle: 0 until the main function makes it, and 0
+// again when it could not.
 extern HWND mainDialog;
 
 // Where the generate handler takes its random bytes: the platform's generator
@@ -49,9 +41,14 @@ extern RandomFill passphraseFill;
 // The introduction text, put together piece by piece into intro.
 void build_intro_text(ActivationRecord* activation, Text* intro);
 
-// The button's callback: a new pass phrase into the text box of mainDialog;
-// when none can be made the box is emptied and the platform's error sound
-// plays (MessageBeep with MB_ICONERROR). Always returns 0.
+// The main dialog, hidden, with every control of MAIN_DIALOG_CONTROLS (each
+// added whatever became of the ones before it); null when the dialog itself
+// cannot be made.
+HWND build_main_dialog();
+
+// The button's callback: a new pass phrase into the text box of dialog; when
+// none can be made the box is emptied and the platform's error sound plays
+// (MessageBeep with MB_ICONERROR). Always returns 0.
 LONG_PTR generate_handler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vornelle

@@ -103,4 +103,12 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
     return control;
 }
 
+void add_controls(HWND dialog, const ControlRow* rows, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const ControlRow& r = rows[i];
+        add_control(r.kind, r.className, dialog, r.id, r.text, r.items, r.x, r.y, r.width,
+                    r.height, r.style, r.extendedStyle, r.callback);
+    }
+}
+
 }  // namespace vornelle

@@ -62,4 +62,21 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
                  const char* const* items, int32_t x, int32_t y, int32_t width, int32_t height,
                  uint32_t style, uint32_t extendedStyle, ControlCallback callback);
 
+// One row of a table of controls: add_control's arguments but the dialog.
+struct ControlRow {
+    int32_t id;
+    int32_t kind;
+    const char* className;  // CustomClass only (null: empty)
+    const char* text;       // caption, contents, or the image's resource name
+    const char* const* items;
+    int32_t x, y, width, height;
+    uint32_t style;         // 0: the kind's default
+    uint32_t extendedStyle;
+    ControlCallback callback;
+};
+
+// Adds the count rows to dialog in order with add_control, each whatever
+// became of the ones before it.
+void add_controls(HWND dialog, const ControlRow* rows, int32_t count);
+
 }  // namespace vornelle

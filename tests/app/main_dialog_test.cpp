@@ -53,18 +53,8 @@ protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         if (HasFatalFailure()) return;
-        dialog_ = keep(new_dialog(DIALOG_PIXELS, 0, MAIN_DIALOG_TITLE, DIALOG_CENTRE,
-                                  DIALOG_CENTRE, MAIN_DIALOG_WIDTH, MAIN_DIALOG_HEIGHT,
-                                  MAIN_DIALOG_STYLE, 0));
+        dialog_ = keep(build_main_dialog());
         ASSERT_NE(dialog_, (HWND)0);
-        ActivationRecord activation = {};
-        build_intro_text(&activation, &intro_);
-        for (const MainDialogControl& control : MAIN_DIALOG_CONTROLS) {
-            add_control(control.kind, "", dialog_, control.id,
-                        control.text ? control.text : text_chars(intro_),
-                        0, control.x, control.y, control.width, control.height, control.style,
-                        control.extendedStyle, control.callback);
-        }
         mainDialog = dialog_;
     }
 
@@ -73,7 +63,6 @@ protected:
         systemAllocator = platform_system_allocate;
         mainDialog = 0;
         ToolkitTest::TearDown();
-        text_free(&intro_);
     }
 
     // The size text takes in the control's own font; wrapped at width when
@@ -98,7 +87,6 @@ protected:
     }
 
     HWND dialog_ = 0;
-    Text intro_ = {};
 };
 
 TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
@@ -110,7 +98,7 @@ TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
     HDC screen = GetDC(NULL);
     EXPECT_EQ(logFont.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
     ReleaseDC(NULL, screen);
-    for (const MainDialogControl& control : MAIN_DIALOG_CONTROLS) {
+    for (const ControlRow& control : MAIN_DIALOG_CONTROLS) {
         EXPECT_EQ((HFONT)SendMessageA(GetDlgItem(dialog_, control.id), WM_GETFONT, 0, 0), font)
             << control.id;
     }
@@ -137,7 +125,7 @@ TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
     HFONT dialogFont = find_record(dialog_)->font;
     ASSERT_NE(dialogFont, nullptr);
     for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
-        const MainDialogControl& row = MAIN_DIALOG_CONTROLS[i];
+        const ControlRow& row = MAIN_DIALOG_CONTROLS[i];
         const LaidOut& expected = LAID_OUT[i];
         SCOPED_TRACE(row.id);
         EXPECT_EQ(row.id, expected.id);
@@ -226,8 +214,8 @@ TEST_F(MainDialogPartsTest, PassphrasesFitInTheBox) {
 
 TEST_F(MainDialogPartsTest, PassphraseComesFromTheSecureFill) {
     passphraseFill = zero_fill;
-    // The handler serves the dialog of mainDialog, whatever handle it is given.
-    EXPECT_EQ(generate_handler(0, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
+    // The handler fills the box of the dialog it is given.
+    EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
     EXPECT_EQ(box_text(dialog_), std::string(63, '0'));
 }
 
