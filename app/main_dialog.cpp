@@ -27,7 +27,8 @@ struct TextPiece {
     const char* chars;
     uint32_t length;
 };
-#define VORNELLE_PIECE(literal) {literal, sizeof literal - 1}
+#define VORNELLE_PIECE(literal) \
+    { literal, sizeof literal - 1 }
 static const TextPiece IntroPieceTable[] = {
     VORNELLE_PIECE("This will generate a "),
     VORNELLE_PIECE("\""),

@@ -20,8 +20,7 @@ WNDPROC boxDefaultProc = 0;
 
 void attach_private_copy(HWND box) {
     if (!box) return;
-    WNDPROC previous =
-        (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)private_copy_proc);
+    WNDPROC previous = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)private_copy_proc);
     if (previous && previous != private_copy_proc) boxDefaultProc = previous;
 }
 
@@ -111,11 +110,15 @@ bool copy_selection_privately(HWND box) {
         EmptyClipboard();
         for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
             UINT format = RegisterClipboardFormatA(PRIVATE_COPY_FORMATS[i]);
-            if (put && format && SetClipboardData(format, marks[i])) marks[i] = 0;
-            else put = false;
+            if (put && format && SetClipboardData(format, marks[i]))
+                marks[i] = 0;
+            else
+                put = false;
         }
-        if (put && SetClipboardData(CF_UNICODETEXT, text)) text = 0;
-        else put = false;
+        if (put && SetClipboardData(CF_UNICODETEXT, text))
+            text = 0;
+        else
+            put = false;
         CloseClipboard();
     }
     for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {

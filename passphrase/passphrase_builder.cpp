@@ -8,8 +8,7 @@
 
 namespace vornelle {
 
-const char PASSPHRASE_ALPHABET[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+const char PASSPHRASE_ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 double floor(double x) {
     // Beyond 2^62 in magnitude every double is integral; NaN compares false.

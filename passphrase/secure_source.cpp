@@ -30,9 +30,7 @@ bool platform_random_fill(void* buffer, uint32_t size) {
     return status >= 0;
 }
 
-void secure_source_wipe(SecureSource* source) {
-    wipe_bytes(source, sizeof *source);
-}
+void secure_source_wipe(SecureSource* source) { wipe_bytes(source, sizeof *source); }
 
 bool secure_source_fill(SecureSource* source, RandomFill fill) {
     source->used = 0;

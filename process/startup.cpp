@@ -44,8 +44,8 @@ void run_process(MainFunction main) {
     // 0x037F), the process computes in 0x133F from here on.
     fpu_set_control_word(FPU_PROCESS_CONTROL_WORD);
 
-    int32_t result = main(startupRecord.instance, 0, startupRecord.commandTail,
-                          startupRecord.showCommand);
+    int32_t result =
+        main(startupRecord.instance, 0, startupRecord.commandTail, startupRecord.showCommand);
 
     // No global of the application owns a resource, so there is nothing to
     // release before the thread states.

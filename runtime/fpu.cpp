@@ -12,9 +12,7 @@ uint16_t fpu_control_word() {
     return word;
 }
 
-void fpu_set_control_word(uint16_t word) {
-    __asm__ __volatile__("fldcw %0" : : "m"(word));
-}
+void fpu_set_control_word(uint16_t word) { __asm__ __volatile__("fldcw %0" : : "m"(word)); }
 
 void fpu_save(FpuState* state) {
     __asm__ __volatile__("fnsave %0" : "=m"(state->image) : : "memory");
@@ -25,6 +23,8 @@ void fpu_restore(const FpuState* state) {
 }
 
 #elif defined(_MSC_VER) && defined(_M_IX86)
+// One assembly statement a line, as the compiler reads them.
+// clang-format off
 
 uint16_t fpu_control_word() {
     uint16_t word;
@@ -48,6 +48,7 @@ void fpu_restore(const FpuState* state) {
     __asm frstor [eax]
 }
 
+// clang-format on
 #else
 #error "the x87 state is reached only on 32-bit x86"
 #endif

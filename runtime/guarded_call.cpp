@@ -13,9 +13,7 @@ static SpinLock guardedLock;
 static FpuState guardedSaveArea;
 static UINT guardedPreviousMode;
 
-void reset_guarded_call() {
-    guardedLock = 0;
-}
+void reset_guarded_call() { guardedLock = 0; }
 
 GuardedResult guarded_call(GuardedFunction function, uintptr_t a, uintptr_t b, uintptr_t c,
                            uintptr_t d) {

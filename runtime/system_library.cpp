@@ -9,8 +9,8 @@ typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);
 bool restrict_library_search() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel) return false;
-    SetDefaultDllDirectoriesFunction restrictSearch = (SetDefaultDllDirectoriesFunction)(
-        void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    SetDefaultDllDirectoriesFunction restrictSearch =
+        (SetDefaultDllDirectoriesFunction)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
     return restrictSearch && restrictSearch(LIBRARY_SEARCH_SYSTEM_FOLDER);
 }
 

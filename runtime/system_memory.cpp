@@ -6,15 +6,11 @@
 
 namespace vornelle {
 
-char* platform_system_allocate(uint32_t size) {
-    return (char*)SysAllocStringByteLen(NULL, size);
-}
+char* platform_system_allocate(uint32_t size) { return (char*)SysAllocStringByteLen(NULL, size); }
 
 SystemAllocator systemAllocator = platform_system_allocate;
 
-char* system_allocate(uint32_t size) {
-    return systemAllocator(size);
-}
+char* system_allocate(uint32_t size) { return systemAllocator(size); }
 
 uint32_t system_block_length(const char* block) {
     return block ? SysStringByteLen((BSTR)block) : 0;

@@ -15,13 +15,9 @@ namespace vornelle {
 // values, and a length past this fails like an allocation would.
 static const uint64_t TEXT_MAX_LENGTH = 0x7FFFFFFF;
 
-uint32_t text_length(Text text) {
-    return system_block_length(text.bytes);
-}
+uint32_t text_length(Text text) { return system_block_length(text.bytes); }
 
-const char* text_chars(Text text) {
-    return text.bytes ? text.bytes : "";
-}
+const char* text_chars(Text text) { return text.bytes ? text.bytes : ""; }
 
 void text_free(Text* text) {
     if (!text->bytes) return;

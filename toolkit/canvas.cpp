@@ -48,7 +48,7 @@ bool make_surface(WindowRecord* record, HDC controlDc) {
 
 int32_t canvas_font_height(int32_t pixelsPerInch) {
     // Integer division truncates toward zero: 96 pixels per inch give -10.
-    return (int32_t)-((int64_t)pixelsPerInch * CANVAS_FONT_POINTS / POINTS_PER_INCH);
+    return -(int32_t)((int64_t)pixelsPerInch * CANVAS_FONT_POINTS / POINTS_PER_INCH);
 }
 
 float canvas_scale(int32_t pixels, int32_t size) {

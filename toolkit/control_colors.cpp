@@ -31,8 +31,7 @@ const SystemColorRow* system_color_row(UINT message) {
 }
 
 // Applies the record's colours to the device context and returns the brush.
-static INT_PTR apply_record_colors(const WindowRecord* record, const SystemColorRow* row,
-                                   HDC dc) {
+static INT_PTR apply_record_colors(const WindowRecord* record, const SystemColorRow* row, HDC dc) {
     if (record->textColor == COLOR_UNTOUCHED) return 0;
     SetTextColor(dc, record->textColor == COLOR_SYSTEM ? GetSysColor(row->textIndex)
                                                        : (COLORREF)record->textColor);

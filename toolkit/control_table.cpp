@@ -12,8 +12,8 @@ const uint32_t CHILD = WS_CHILD | WS_VISIBLE;
 // The window styles that a control of the check, radio or frame kinds never has:
 // popup, frame, scroll bars, system menu, sizing, minimised or maximised.
 const uint32_t NOT_A_CONTROL = WS_POPUP | WS_MINIMIZE | WS_MAXIMIZE | WS_CLIPSIBLINGS |
-                               WS_CLIPCHILDREN | WS_BORDER | WS_DLGFRAME | WS_VSCROLL |
-                               WS_HSCROLL | WS_SYSMENU | WS_THICKFRAME;
+                               WS_CLIPCHILDREN | WS_BORDER | WS_DLGFRAME | WS_VSCROLL | WS_HSCROLL |
+                               WS_SYSMENU | WS_THICKFRAME;
 // Button bits that would turn a check or radio button into another kind of button.
 const uint32_t BUTTON_LOOK = BS_BITMAP | BS_ICON;
 // Every bit between the button type and the alignment: BS_LEFTTEXT, BS_ICON,

@@ -7,9 +7,7 @@
 
 namespace vornelle {
 
-HWND control_handle(HWND dialog, int32_t id) {
-    return GetDlgItem(dialog, id);
-}
+HWND control_handle(HWND dialog, int32_t id) { return GetDlgItem(dialog, id); }
 
 void set_control_text(HWND dialog, int32_t id, const char* text) {
     HWND control = control_handle(dialog, id);
@@ -19,8 +17,6 @@ void set_control_text(HWND dialog, int32_t id, const char* text) {
     fpu_restore(&state);
 }
 
-void focus_control(HWND dialog, int32_t id) {
-    SetFocus(control_handle(dialog, id));
-}
+void focus_control(HWND dialog, int32_t id) { SetFocus(control_handle(dialog, id)); }
 
 }  // namespace vornelle

@@ -15,7 +15,9 @@ namespace {
 bool is_image_kind(int32_t kind) { return kind >= Image && kind <= FittedImageButton; }
 
 // Wrapping addition: a rectangle corner never overflows into undefined behaviour.
-LONG corner(int32_t start, int32_t size) { return (LONG)(int32_t)((uint32_t)start + (uint32_t)size); }
+LONG corner(int32_t start, int32_t size) {
+    return (LONG)(int32_t)((uint32_t)start + (uint32_t)size);
+}
 
 }  // namespace
 
@@ -64,18 +66,17 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
         pixelHeight = rect.bottom - rect.top;
     }
 
-    ControlStyle chosen =
-        control_style(kind, className ? className : "", style, extendedStyle, pixelWidth,
-                      pixelHeight);
+    ControlStyle chosen = control_style(kind, className ? className : "", style, extendedStyle,
+                                        pixelWidth, pixelHeight);
     const char* windowText = text ? text : "";
     if (is_image_kind(kind)) {
         decide_image_type(kind, text, &flags, &chosen.style);
         windowText = 0;  // the text names the image resource
     }
 
-    HWND control = CreateWindowExA(chosen.extendedStyle, chosen.className, windowText,
-                                   chosen.style, left, top, pixelWidth, pixelHeight, dialog,
-                                   (HMENU)(INT_PTR)id, startupRecord.instance, 0);
+    HWND control = CreateWindowExA(chosen.extendedStyle, chosen.className, windowText, chosen.style,
+                                   left, top, pixelWidth, pixelHeight, dialog, (HMENU)(INT_PTR)id,
+                                   startupRecord.instance, 0);
     if (!control) return 0;
     SendMessageA(control, WM_SETFONT, (WPARAM)font, 1);
 
@@ -106,8 +107,8 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
 void add_controls(HWND dialog, const ControlRow* rows, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const ControlRow& r = rows[i];
-        add_control(r.kind, r.className, dialog, r.id, r.text, r.items, r.x, r.y, r.width,
-                    r.height, r.style, r.extendedStyle, r.callback);
+        add_control(r.kind, r.className, dialog, r.id, r.text, r.items, r.x, r.y, r.width, r.height,
+                    r.style, r.extendedStyle, r.callback);
     }
 }
 

@@ -32,9 +32,9 @@ const int32_t CONTROL_KIND_COUNT = 17;
 
 struct ControlClass {
     const char* className;
-    uint32_t defaultStyle;   // used when the caller passes 0
-    uint32_t forcedStyle;    // always added
-    uint32_t clearedStyle;   // always removed
+    uint32_t defaultStyle;  // used when the caller passes 0
+    uint32_t forcedStyle;   // always added
+    uint32_t clearedStyle;  // always removed
 };
 
 // Rows 1 to 16; row 0 (CustomClass) is unused.
@@ -70,7 +70,7 @@ struct ControlRow {
     const char* text;       // caption, contents, or the image's resource name
     const char* const* items;
     int32_t x, y, width, height;
-    uint32_t style;         // 0: the kind's default
+    uint32_t style;  // 0: the kind's default
     uint32_t extendedStyle;
     ControlCallback callback;
 };

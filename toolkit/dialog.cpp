@@ -35,7 +35,8 @@ int32_t dialog_show_command(uint32_t style) {
 
 DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t height,
                                  const RECT& client, const RECT& window, const RECT& workArea) {
-    int64_t frameWidth = ((int64_t)window.right - window.left) - ((int64_t)client.right - client.left);
+    int64_t frameWidth =
+        ((int64_t)window.right - window.left) - ((int64_t)client.right - client.left);
     int64_t frameHeight =
         ((int64_t)window.bottom - window.top) - ((int64_t)client.bottom - client.top);
     int64_t fullWidth = width + frameWidth;
@@ -59,8 +60,8 @@ DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t he
     return placement;
 }
 
-HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y,
-                int32_t width, int32_t height, uint32_t style, uint32_t extendedStyle) {
+HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y, int32_t width,
+                int32_t height, uint32_t style, uint32_t extendedStyle) {
     uint32_t titleLength;
     const char* usedTitle = dialog_title(title, &titleLength);
 
@@ -77,8 +78,8 @@ HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_
     DialogTemplateBuffer buffer;
     build_dialog_template(buffer.bytes, usedTitle, titleLength, dialog_style(style, x, y),
                           extendedStyle, x, y, width, height, face, pointSize);
-    HWND dialog = CreateDialogIndirectParamA(startupRecord.instance,
-                                             (LPCDLGTEMPLATEA)buffer.bytes, parent, dialog_proc, 0);
+    HWND dialog = CreateDialogIndirectParamA(startupRecord.instance, (LPCDLGTEMPLATEA)buffer.bytes,
+                                             parent, dialog_proc, 0);
     if (!dialog) return 0;
 
     bool pixels = (mode & DIALOG_PIXELS) != 0;
@@ -89,8 +90,7 @@ HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_
         GetClientRect(dialog, &client);
         GetWindowRect(dialog, &window);
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
-        DialogPlacement placement =
-            dialog_placement(x, y, width, height, client, window, workArea);
+        DialogPlacement placement = dialog_placement(x, y, width, height, client, window, workArea);
         SetWindowPos(dialog, 0, placement.x, placement.y, placement.width, placement.height,
                      placement.flags);
     }

@@ -25,7 +25,7 @@ const uint32_t DIALOG_PLACE_FLAGS = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE
 struct DialogPlacement {
     int32_t x;
     int32_t y;
-    int32_t width;   // whole window, frame included
+    int32_t width;  // whole window, frame included
     int32_t height;
     uint32_t flags;  // DIALOG_PLACE_FLAGS, with SWP_NOMOVE to keep the position
 };
@@ -40,7 +40,7 @@ DialogPlacement dialog_placement(int32_t x, int32_t y, int32_t width, int32_t he
 // or when its record cannot be made (the window is then destroyed again).
 // title is NUL-terminated (null: empty).
 // A thread whose toolkit state cannot be made gets the start-up default font.
-HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y,
-                int32_t width, int32_t height, uint32_t style, uint32_t extendedStyle);
+HWND new_dialog(uint32_t mode, HWND parent, const char* title, int32_t x, int32_t y, int32_t width,
+                int32_t height, uint32_t style, uint32_t extendedStyle);
 
 }  // namespace vornelle

@@ -16,9 +16,7 @@ uint8_t* put16(uint8_t* at, uint32_t value) {
     return at + 2;
 }
 
-uint8_t* put32(uint8_t* at, uint32_t value) {
-    return put16(put16(at, value), value >> 16);
-}
+uint8_t* put32(uint8_t* at, uint32_t value) { return put16(put16(at, value), value >> 16); }
 
 // The characters as 16-bit units, each byte zero-extended, then a zero unit.
 uint8_t* put_widened(uint8_t* at, const char* chars, uint32_t length) {
@@ -55,8 +53,7 @@ uint32_t dialog_style(uint32_t style, int32_t x, int32_t y) {
 
 uint32_t build_dialog_template(uint8_t* buffer, const char* title, uint32_t titleLength,
                                uint32_t style, uint32_t extendedStyle, int32_t x, int32_t y,
-                               int32_t width, int32_t height, const char* face,
-                               int32_t pointSize) {
+                               int32_t width, int32_t height, const char* face, int32_t pointSize) {
     // Never more than DIALOG_TEMPLATE_MAX bytes, whatever the caller hands in.
     if (titleLength > DIALOG_TITLE_MAX) titleLength = DIALOG_TITLE_MAX;
     if (!title) titleLength = 0;

@@ -14,7 +14,7 @@ const uint32_t DIALOG_REMOVED_STYLE = 0x10000002;  // WS_VISIBLE | DS_SYSMODAL
 const uint32_t DIALOG_CENTRE_STYLE = 0x00000800;   // DS_CENTER
 const uint32_t DIALOG_TITLE_MAX = 256;
 const uint32_t DIALOG_FACE_MAX = 31;
-const uint32_t DIALOG_TEMPLATE_MAX = 602;          // 256-character title, 31-character face
+const uint32_t DIALOG_TEMPLATE_MAX = 602;  // 256-character title, 31-character face
 
 // The template style for a style argument (0: the default) and position.
 uint32_t dialog_style(uint32_t style, int32_t x, int32_t y);
@@ -24,8 +24,7 @@ uint32_t dialog_style(uint32_t style, int32_t x, int32_t y);
 // its NUL or after 31 bytes.
 uint32_t build_dialog_template(uint8_t* buffer, const char* title, uint32_t titleLength,
                                uint32_t style, uint32_t extendedStyle, int32_t x, int32_t y,
-                               int32_t width, int32_t height, const char* face,
-                               int32_t pointSize);
+                               int32_t width, int32_t height, const char* face, int32_t pointSize);
 
 // The title a dialog gets: its first 256 characters, or one space when it is
 // empty (title null counts as empty). *length receives the length used.

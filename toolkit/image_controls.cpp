@@ -23,7 +23,7 @@ enum ImageSizeRule : int32_t {
 
 struct ImageKindRow {
     int32_t kind;
-    UINT setImageMessage;     // STM_SETIMAGE or BM_SETIMAGE
+    UINT setImageMessage;  // STM_SETIMAGE or BM_SETIMAGE
     ImageSizeRule sizeRule;
     uint32_t iconClearedStyle;  // removed from the style when the image is an icon
     uint32_t iconAddedStyle;    // added in their place
@@ -165,9 +165,8 @@ void decide_image_type(int32_t kind, const char* imageName, uint32_t* flags, uin
     *style = (*style & ~row->iconClearedStyle) | row->iconAddedStyle;
 }
 
-void finish_image_control(WindowRecord* record, int32_t id, const char* imageName,
-                          uint32_t style, int32_t pixelWidth, int32_t pixelHeight,
-                          int32_t width, int32_t height) {
+void finish_image_control(WindowRecord* record, int32_t id, const char* imageName, uint32_t style,
+                          int32_t pixelWidth, int32_t pixelHeight, int32_t width, int32_t height) {
     if (!record) return;
     if (record->kind == Canvas) {
         set_up_canvas(record, width, height);

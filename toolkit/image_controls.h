@@ -50,8 +50,7 @@ void decide_image_type(int32_t kind, const char* imageName, uint32_t* flags, uin
 // its size in pixels, width and height the caller's (dialog units in units
 // mode). Nothing is reported: an image that cannot be loaded leaves the
 // control without one.
-void finish_image_control(WindowRecord* record, int32_t id, const char* imageName,
-                          uint32_t style, int32_t pixelWidth, int32_t pixelHeight,
-                          int32_t width, int32_t height);
+void finish_image_control(WindowRecord* record, int32_t id, const char* imageName, uint32_t style,
+                          int32_t pixelWidth, int32_t pixelHeight, int32_t width, int32_t height);
 
 }  // namespace vornelle

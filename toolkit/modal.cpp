@@ -24,9 +24,7 @@ static WPARAM size_type(int32_t showCommand) {
     return SIZE_RESTORED;
 }
 
-static HWND owner_of(HWND dialog) {
-    return (HWND)GetWindowLongPtrA(dialog, GWLP_HWNDPARENT);
-}
+static HWND owner_of(HWND dialog) { return (HWND)GetWindowLongPtrA(dialog, GWLP_HWNDPARENT); }
 
 void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
     // Nothing is called or shown for a window without a record.

@@ -9,9 +9,7 @@
 
 namespace vornelle {
 
-void* platform_state_allocate(SIZE_T size) {
-    return GlobalAlloc(GMEM_ZEROINIT, size);
-}
+void* platform_state_allocate(SIZE_T size) { return GlobalAlloc(GMEM_ZEROINIT, size); }
 
 StateAllocator stateAllocator = platform_state_allocate;
 DWORD stateSlot = TLS_OUT_OF_INDEXES;
@@ -40,7 +38,8 @@ bool open_thread_states() {
     if (!state) return false;
     firstThreadState = state;
     state->inherited.defaultFontSize = THREAD_DEFAULT_FONT_SIZE;
-    memcpy(state->inherited.defaultFontFace, THREAD_DEFAULT_FONT_FACE, sizeof THREAD_DEFAULT_FONT_FACE);
+    memcpy(state->inherited.defaultFontFace, THREAD_DEFAULT_FONT_FACE,
+           sizeof THREAD_DEFAULT_FONT_FACE);
     return true;
 }
 

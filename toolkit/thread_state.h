@@ -17,8 +17,8 @@ struct ThreadInherited {
 };
 
 struct ToolkitThreadState {
-    HANDLE closeOnRelease;          // closed when the state is released; never set here
-    uint32_t errorGuard;            // reserved for the error mechanism
+    HANDLE closeOnRelease;  // closed when the state is released; never set here
+    uint32_t errorGuard;    // reserved for the error mechanism
     const void* errorStatementStart;
     const void* errorStatementEnd;
     ThreadInherited inherited;

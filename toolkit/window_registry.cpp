@@ -22,6 +22,8 @@ struct FieldPlace {
     uint16_t size;
 };
 
+// Two fields a line, in the order of the record.
+// clang-format off
 #define VORNELLE_FIELD(name) {offsetof(WindowRecord, name), sizeof(((WindowRecord*)0)->name)}
 #define VORNELLE_USER_WORD(n) \
     {offsetof(WindowRecord, userData) + (n) * sizeof(int32_t), sizeof(int32_t)}
@@ -47,6 +49,7 @@ const FieldPlace fieldPlaces[] = {
     VORNELLE_USER_WORD(4),           VORNELLE_USER_WORD(5),
     VORNELLE_USER_WORD(6),           VORNELLE_USER_WORD(7),
 };
+// clang-format on
 
 #undef VORNELLE_FIELD
 #undef VORNELLE_USER_WORD
@@ -145,9 +148,7 @@ void release_record(WindowRecord* record, const WindowRecord* pending) {
 
 }  // namespace
 
-void reset_registry() {
-    windowRegistry.registryHead = 0;
-}
+void reset_registry() { windowRegistry.registryHead = 0; }
 
 WindowRecord* find_record(HWND window) {
     spin_acquire(&windowRegistry.registryLock);
@@ -204,7 +205,7 @@ WindowRecord* create_record(HWND window, HWND parent, uint32_t flags, int32_t ki
         if (failureCode) *failureCode = RUNTIME_INVALID_REQUEST;
         return 0;
     }
-    memset(record, 0, sizeof *record);
+    *record = WindowRecord();  // every field zero, the floats 0.0f
     record->window = window;
     record->parent = parent;
     record->flags = flags;

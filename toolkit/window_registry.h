@@ -65,6 +65,7 @@ struct WindowRecord {
 };
 
 // The fields that record_value and set_record_value reach by name.
+// clang-format off
 enum RecordField {
     FIELD_NEXT_RECORD, FIELD_WINDOW, FIELD_PARENT, FIELD_FLAGS, FIELD_SHOW_COMMAND, FIELD_FONT,
     FIELD_CALLBACK, FIELD_RESULT_TARGET, FIELD_ACCELERATORS, FIELD_BACK_BRUSH, FIELD_BACK_COLOR,
@@ -76,6 +77,7 @@ enum RecordField {
     FIELD_USER_DATA_5, FIELD_USER_DATA_6, FIELD_USER_DATA_7, FIELD_USER_DATA_8,
     FIELD_COUNT
 };
+// clang-format on
 
 struct WindowRegistry {
     WindowRecord* registryHead;  // newest record, or null

@@ -15,7 +15,7 @@ namespace vornelle {
 namespace {
 
 const char GALLERY_TITLE[] = "Vornelle toolkit gallery";
-const int32_t GALLERY_WIDTH = 620;   // client area, pixels
+const int32_t GALLERY_WIDTH = 620;  // client area, pixels
 const int32_t GALLERY_HEIGHT = 414;
 const uint32_t GALLERY_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;  // the toolkit adds the rest
 
@@ -52,8 +52,8 @@ enum GalleryId : int32_t {
 
 // Initial entries of the list and combo boxes, ending with a null.
 const char* const COLOUR_NAMES[] = {"Amber", "Cobalt", "Crimson", "Jade", "Violet", 0};
-const char* const FRUIT_NAMES[] = {"Apricot", "Blackberry", "Cherry", "Damson", "Elderberry",
-                                   "Fig",     0};
+const char* const FRUIT_NAMES[] = {"Apricot",    "Blackberry", "Cherry", "Damson",
+                                   "Elderberry", "Fig",        0};
 
 LONG_PTR close_clicked(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LONG_PTR scroll_moved(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -69,8 +69,7 @@ const ControlRow GALLERY_CONTROLS[] = {
     {ID_BUTTONS_GROUP, GroupFrame, 0, "Buttons", 0, 12, 6, 210, 134, 0, 0, 0},
     {ID_CHECK_BOX, CheckBox, 0, "Check box", 0, 24, 28, 186, 20, 0, 0, 0},
     {ID_THREE_STATE, ThreeStateCheckBox, 0, "Three-state check box", 0, 24, 52, 186, 20, 0, 0, 0},
-    {ID_RADIO_ONE, RadioButton, 0, "Radio button", 0, 24, 76, 186, 20,
-     WS_TABSTOP | WS_GROUP, 0, 0},
+    {ID_RADIO_ONE, RadioButton, 0, "Radio button", 0, 24, 76, 186, 20, WS_TABSTOP | WS_GROUP, 0, 0},
     {ID_RADIO_TWO, RadioButton, 0, "Another radio button", 0, 24, 100, 186, 20, 0, 0, 0},
     {ID_LABEL, Label, 0, "A label: text in the dialog's font.", 0, 12, 150, 210, 16, 0, 0, 0},
     {ID_TEXT_BOX, TextBox, 0, "A text box", 0, 12, 170, 210, 22, 0, 0, 0},
@@ -84,13 +83,13 @@ const ControlRow GALLERY_CONTROLS[] = {
     {ID_IMAGE, Image, 0, "LANDSCAPE", 0, CELLS_LEFT + 21, 32, 48, 48, 0, 0, 0},
     {ID_FITTED_IMAGE, FittedImage, 0, "LANDSCAPE", 0, CELLS_LEFT + CELL + 9, 20, 72, 72, 0, 0, 0},
     {ID_IMAGE_BUTTON, ImageButton, 0, "STAR", 0, CELLS_LEFT + 2 * CELL + 9, 20, 72, 72, 0, 0, 0},
-    {ID_FITTED_IMAGE_BUTTON, FittedImageButton, 0, "LANDSCAPE", 0, CELLS_LEFT + 3 * CELL + 9,
-     20, 72, 72, 0, 0, 0},
+    {ID_FITTED_IMAGE_BUTTON, FittedImageButton, 0, "LANDSCAPE", 0, CELLS_LEFT + 3 * CELL + 9, 20,
+     72, 72, 0, 0, 0},
     {ID_IMAGE_CAPTION, Label, 0, "Image", 0, CELLS_LEFT, 104, CELL, 32, SS_CENTER, 0, 0},
     {ID_FITTED_IMAGE_CAPTION, Label, 0, "Fitted image", 0, CELLS_LEFT + CELL, 104, CELL, 32,
      SS_CENTER, 0, 0},
-    {ID_IMAGE_BUTTON_CAPTION, Label, 0, "Image button", 0, CELLS_LEFT + 2 * CELL, 104,
-     CELL, 32, SS_CENTER, 0, 0},
+    {ID_IMAGE_BUTTON_CAPTION, Label, 0, "Image button", 0, CELLS_LEFT + 2 * CELL, 104, CELL, 32,
+     SS_CENTER, 0, 0},
     {ID_FITTED_IMAGE_BUTTON_CAPTION, Label, 0, "Fitted image\nbutton", 0, CELLS_LEFT + 3 * CELL,
      104, CELL, 32, SS_CENTER, 0, 0},
 
@@ -99,10 +98,10 @@ const ControlRow GALLERY_CONTROLS[] = {
     {ID_CANVAS, Canvas, 0, "", 0, 238, 166, 353, 172, 0, 0, 0},
     {ID_VERTICAL_SCROLL, ScrollBar, 0, "", 0, 591, 166, 17, 172, 0, 0, scroll_moved},
     {ID_HORIZONTAL_SCROLL, ScrollBar, 0, "", 0, 238, 338, 353, 17, 0, 0, scroll_moved},
-    {ID_SWATCH, CustomClass, SWATCH_CLASS, "A control of a class of its own", 0, 238, 366, 282,
-     40, WS_CHILD | WS_VISIBLE, 0, 0},
-    {ID_CLOSE, PushButton, 0, "Close", 0, 530, 374, 78, 26, WS_TABSTOP | BS_DEFPUSHBUTTON,
-     0, close_clicked},
+    {ID_SWATCH, CustomClass, SWATCH_CLASS, "A control of a class of its own", 0, 238, 366, 282, 40,
+     WS_CHILD | WS_VISIBLE, 0, 0},
+    {ID_CLOSE, PushButton, 0, "Close", 0, 530, 374, 78, 26, WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
+     close_clicked},
 };
 const int32_t GALLERY_CONTROL_COUNT = sizeof GALLERY_CONTROLS / sizeof GALLERY_CONTROLS[0];
 
@@ -177,8 +176,7 @@ LRESULT CALLBACK swatch_proc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         SetWindowLongPtrA(window, 0, (LONG_PTR)wParam);
         if (LOWORD(lParam)) InvalidateRect(window, 0, TRUE);
         return 0;
-    case WM_GETFONT:
-        return GetWindowLongPtrA(window, 0);
+    case WM_GETFONT: return GetWindowLongPtrA(window, 0);
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
@@ -186,8 +184,7 @@ LRESULT CALLBACK swatch_proc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         EndPaint(window, &paint);
         return 0;
     }
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
@@ -293,8 +290,7 @@ int32_t application_main(HINSTANCE instance, HINSTANCE, const char*, int32_t) {
     set_scroll_bar(dialog, ID_VERTICAL_SCROLL, 30);
     set_scroll_bar(dialog, ID_HORIZONTAL_SCROLL, 50);
 
-    give_colours(control_handle(dialog, ID_COLOURED_LABEL), RGB(255, 255, 255),
-                 RGB(30, 90, 150));
+    give_colours(control_handle(dialog, ID_COLOURED_LABEL), RGB(255, 255, 255), RGB(30, 90, 150));
     draw_canvas(control_handle(dialog, ID_CANVAS));
 
     focus_control(dialog, ID_CLOSE);
