@@ -1,6 +1,6 @@
-// The toolkit's dialog procedure: an event goes to the control's or menu item's
-// callback, then the dialog's; a handled result goes to the message-result slot.
-// It also colours controls, paints canvases, closes on SC_CLOSE, drops records.
+// How dialog_proc dispatches: activation is answered at once; any other event
+// goes to the control's or menu item's callback, then the dialog's, and a
+// handled result goes to the message-result slot unless the callback set one.
 #include "toolkit/dialog_proc.h"
 
 #include <stddef.h>

@@ -1,6 +1,6 @@
-// The pure part of dialog creation: the title and style rules and the
-// in-memory DLGTEMPLATE (no items; title and face widened byte by byte, so 0xE9
-// becomes U+00E9 whatever the code page).
+// How the template is written: fields stored little-endian byte by byte, so
+// no alignment is needed, and every text byte zero-extended to a 16-bit unit,
+// so 0xE9 becomes U+00E9 whatever the code page.
 #include "toolkit/dialog_template.h"
 
 namespace vornelle {

@@ -1,7 +1,7 @@
-// Image and canvas controls: the image kinds show a bitmap or an icon from the
-// module's resources, chosen before the window is made and loaded and attached
-// once its record exists; the image belongs to the record. A Canvas gets its
-// surface from canvas.cpp.
+// How the image kinds get their image: one table row per kind says how the
+// image is sized and sent; bitmap or icon is chosen from the module's bitmap
+// resources before the window is made, and the image is loaded and attached
+// once the record exists, which then owns it.
 #include "toolkit/image_controls.h"
 
 #include "runtime/startup_record.h"

@@ -1,6 +1,6 @@
-// The modal display of a toolkit dialog: the DialogCallback's first two calls,
-// the owner disabled while a polling message loop runs until the dialog window
-// is gone, and end_dialog, which re-enables the owner before destroying the dialog.
+// How a dialog runs modally: the DialogCallback's first two calls, then the
+// owner disabled while a polling loop runs; end_dialog reads the owner before
+// anything can destroy the dialog, and re-enables it before destroying it.
 #include "toolkit/modal.h"
 
 namespace vornelle {

@@ -29,7 +29,7 @@ struct FieldPlace {
     {offsetof(WindowRecord, userData) + (n) * sizeof(int32_t), sizeof(int32_t)}
 
 // Indexed by RecordField.
-const FieldPlace fieldPlaces[] = {
+const FieldPlace FieldPlaceTable[] = {
     VORNELLE_FIELD(nextRecord),      VORNELLE_FIELD(window),
     VORNELLE_FIELD(parent),          VORNELLE_FIELD(flags),
     VORNELLE_FIELD(showCommand),     VORNELLE_FIELD(font),
@@ -54,14 +54,14 @@ const FieldPlace fieldPlaces[] = {
 #undef VORNELLE_FIELD
 #undef VORNELLE_USER_WORD
 
-static_assert(sizeof fieldPlaces / sizeof fieldPlaces[0] == FIELD_COUNT,
+static_assert(sizeof FieldPlaceTable / sizeof FieldPlaceTable[0] == FIELD_COUNT,
               "one place per record field");
 
 // The field's bytes, or null for a number outside the table.
 char* field_address(WindowRecord* record, RecordField field, uint16_t* size) {
     if ((unsigned)field >= (unsigned)FIELD_COUNT) return 0;
-    *size = fieldPlaces[field].size;
-    return (char*)record + fieldPlaces[field].offset;
+    *size = FieldPlaceTable[field].size;
+    return (char*)record + FieldPlaceTable[field].offset;
 }
 
 bool holds_brush(const WindowRecord* chain, HBRUSH brush) {

@@ -64,7 +64,7 @@ const int32_t CELLS_LEFT = 240;
 
 // The gallery's controls, in the order they are added. A style of 0 takes the
 // kind's default style; the toolkit adds the bits each kind needs.
-const ControlRow GALLERY_CONTROLS[] = {
+const ControlRow GalleryControlTable[] = {
     // Left column: buttons in a group frame, then text controls.
     {ID_BUTTONS_GROUP, GroupFrame, 0, "Buttons", 0, 12, 6, 210, 134, 0, 0, 0},
     {ID_CHECK_BOX, CheckBox, 0, "Check box", 0, 24, 28, 186, 20, 0, 0, 0},
@@ -103,7 +103,7 @@ const ControlRow GALLERY_CONTROLS[] = {
     {ID_CLOSE, PushButton, 0, "Close", 0, 530, 374, 78, 26, WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
      close_clicked},
 };
-const int32_t GALLERY_CONTROL_COUNT = sizeof GALLERY_CONTROLS / sizeof GALLERY_CONTROLS[0];
+const int32_t GALLERY_CONTROL_COUNT = sizeof GalleryControlTable / sizeof GalleryControlTable[0];
 
 // ---- Callbacks -------------------------------------------------------------
 // A control's callback gets the dialog's handle; returning 0 lets the toolkit
@@ -279,7 +279,7 @@ int32_t application_main(HINSTANCE instance, HINSTANCE, const char*, int32_t) {
                              GALLERY_WIDTH, GALLERY_HEIGHT, GALLERY_STYLE, 0);
     if (!dialog) return 1;
 
-    add_controls(dialog, GALLERY_CONTROLS, GALLERY_CONTROL_COUNT);
+    add_controls(dialog, GalleryControlTable, GALLERY_CONTROL_COUNT);
 
     // Initial states that the platform's controls keep themselves.
     SendMessageA(control_handle(dialog, ID_CHECK_BOX), BM_SETCHECK, BST_CHECKED, 0);
