@@ -7,21 +7,14 @@
 #include <windows.h>
 
 #include "process/startup.h"
+#include "tests/process/child_report_file.h"
 #include "tests/process/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 
 using namespace vornelle;
 
 int32_t vornelle::application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
-    char path[MAX_PATH];
-    if (GetEnvironmentVariableA("VORNELLE_CHILD_REPORT", path, sizeof path)) {
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written;
-            WriteFile(file, "main_ran\n", 9, &written, NULL);
-            CloseHandle(file);
-        }
-    }
+    child_report_file::write("main_ran\n", child_report_file::REPORT_REPLACE);
     return 0;
 }
 

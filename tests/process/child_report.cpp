@@ -13,6 +13,7 @@
 #include "passphrase/random_source.h"
 #include "runtime/fpu.h"
 #include "process/startup.h"
+#include "tests/process/child_report_file.h"
 #include "tests/process/shutdown_watch.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
@@ -71,15 +72,7 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     strncat(report, commandTail, sizeof report - strlen(report) - 1);
     strncat(report, "\n", sizeof report - strlen(report) - 1);
 
-    char path[MAX_PATH];
-    if (GetEnvironmentVariableA("VORNELLE_CHILD_REPORT", path, sizeof path)) {
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written;
-            WriteFile(file, report, (DWORD)strlen(report), &written, NULL);
-            CloseHandle(file);
-        }
-    }
+    child_report_file::write(report, child_report_file::REPORT_REPLACE);
     // What comes after the main function is noted from here.
     shutdown_watch::note_from_here();
     char exitCode[32];

@@ -14,6 +14,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "tests/process/child_report_file.h"
 #include "tests/support/import_patch.h"
 
 namespace shutdown_watch {
@@ -77,15 +78,7 @@ inline void WINAPI watched_exit_process(UINT code) {
     char lines[400];
     snprintf(lines, sizeof lines, "shutdown=%s\ncom_at_exit=%s\n", calls(),
              again == S_OK ? "uninitialised" : "initialised");
-    char path[MAX_PATH];
-    if (GetEnvironmentVariableA("VORNELLE_CHILD_REPORT", path, sizeof path)) {
-        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, NULL, OPEN_ALWAYS, 0, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written;
-            WriteFile(file, lines, (DWORD)strlen(lines), &written, NULL);
-            CloseHandle(file);
-        }
-    }
+    child_report_file::write(lines, child_report_file::REPORT_APPEND);
     platform_exit_process()(code);
 }
 
