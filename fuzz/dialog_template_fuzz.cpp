@@ -11,27 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "toolkit/dialog_template.h"
 
 using namespace vornelle;
 
 namespace {
-
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    uint8_t byte() {
-        if (!size) return 0;
-        --size;
-        return *data++;
-    }
-    uint32_t word() {
-        uint32_t w = byte();
-        w |= (uint32_t)byte() << 8;
-        w |= (uint32_t)byte() << 16;
-        return w | (uint32_t)byte() << 24;
-    }
-};
 
 void check(bool condition) {
     if (!condition) abort();
@@ -70,7 +55,7 @@ std::vector<uint8_t> expected_template(const std::string& title, uint32_t style,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in = {data, size};
+    FuzzInput in = {data, size};
     uint8_t how = in.byte();
     uint32_t style = in.word(), extendedStyle = in.word();
     // Now and then the centring value, which the style rules look at.

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "fuzz/fuzz_input.h"
 #include "runtime/system_memory.h"
 #include "runtime/text.h"
 
@@ -19,21 +20,13 @@ namespace {
 
 const int SLOTS = 4;
 
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    uint8_t byte() {
-        if (!size) return 0;
-        --size;
-        return *data++;
-    }
-    uint32_t word() {
-        uint32_t w = byte();
-        w |= (uint32_t)byte() << 8;
-        // Now and then a huge value, to reach the clipping edges.
-        return (byte() & 0x80) ? 0xFFFFFFFFu - (w & 0xFF) : w;
-    }
-};
+// A position or count: two bytes, and now and then a huge value instead, to
+// reach the clipping edges.
+uint32_t edge_word(FuzzInput& in) {
+    uint32_t w = in.byte();
+    w |= (uint32_t)in.byte() << 8;
+    return (in.byte() & 0x80) ? 0xFFFFFFFFu - (w & 0xFF) : w;
+}
 
 bool failNextAllocation;
 bool allocationFailed;
@@ -60,7 +53,7 @@ void check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in = {data, size};
+    FuzzInput in = {data, size};
     Text texts[SLOTS] = {};
     std::string models[SLOTS];
     systemAllocator = fuzz_allocator;
@@ -95,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 result = models[j] + models[k];
                 break;
             case 3: {
-                uint32_t start = in.word(), count = in.word();
+                uint32_t start = edge_word(in), count = edge_word(in);
                 text_substring(&activation, &texts[i], texts[j], start, count);
                 result = start < models[j].size() ? models[j].substr(start, count) : "";
                 break;
