@@ -55,8 +55,7 @@ lint: setup
 
 # On the current X display; without one, a screenshot after one press (app/run.sh).
 run: setup
-	@arch=i686; why=$$(.ci/can-run i686) || { arch=x86_64; \
-	  echo "run: the x86_64 build, since $$why" >&2; }; \
+	@arch=$$(.ci/can-run --preferred); \
 	  echo "run: vornelle.exe for $$arch" >&2; \
 	  $(MAKE) configure-$$arch && cmake --build $(BUILD)/$$arch -j 2 --target vornelle \
 	  && app/run.sh $(BUILD)/$$arch

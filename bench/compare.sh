@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 # The architecture measured: i686 where this machine runs 32-bit programs,
 # else x86_64 (ARCH chooses); its own build folder and Wine prefix.
-ARCH=${ARCH:-$(.ci/can-run i686 >/dev/null && echo i686 || echo x86_64)}
+ARCH=${ARCH:-$(.ci/can-run --preferred)}
 BUILD=${1:-${BUILD:-build/bench/$ARCH}}
 RUNS=${RUNS:-11}
 IDLE_SECONDS=${IDLE_SECONDS:-10}
@@ -27,7 +27,7 @@ if [ -z "${VORNELLE_BENCH_SESSION:-}" ]; then
     || { echo "compare: vornelle.exe does not build" >&2; exit 1; }
   keep=()
   [ -e "$BUILD/tests/support/wine_keepalive.exe" ] && keep=(--keepalive "$BUILD/tests/support/wine_keepalive.exe")
-  VORNELLE_BENCH_SESSION=1 RUNS=$RUNS IDLE_SECONDS=$IDLE_SECONDS exec .ci/wine-session "${keep[@]}" "$0" "$BUILD"
+  ARCH=$ARCH VORNELLE_BENCH_SESSION=1 RUNS=$RUNS IDLE_SECONDS=$IDLE_SECONDS exec .ci/wine-session "${keep[@]}" "$0" "$BUILD"
 fi
 
 app=${APP_EXE:-$BUILD/app/vornelle.exe}
@@ -110,8 +110,8 @@ r_app=$(median < "$tmp/rss.app"); r_base=$(median < "$tmp/rss.base")
 secure=$(echo "$rate_out" | field secure_passphrases_per_s)
 raw=$(echo "$rate_out" | field raw_fills_per_s)
 
-measured=$(sed -n 's/^VORNELLE_ARCH:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
-echo "architecture measured: ${measured:-unknown} ($BUILD, under $(wine --version 2>/dev/null) $WINEARCH)"
+# The session runs the Wine of its build folder's architecture, and says which.
+echo "architecture measured: $VORNELLE_ARCH ($BUILD, under $(wine --version 2>/dev/null) $WINEARCH)"
 printf '%-34s %12s %12s %8s  %s\n' metric vornelle baseline ratio target
 printf '%-34s %12s %12s %8s  %s\n' "exe size (bytes)" "$size_app" "$size_base" "$(ratio "$size_app" "$size_base")" "vornelle <= 24576 bytes"
 printf '%-34s %12s %12s %8s  %s\n' "launch to visible (ms, median)" "$l_app" "$l_base" "$(ratio "$l_app" "$l_base")" "<= 1.10"

@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 # The architecture measured: i686 where this machine runs 32-bit programs,
 # else x86_64 (ARCH chooses); its own build folder and Wine prefix.
-ARCH=${ARCH:-$(.ci/can-run i686 >/dev/null && echo i686 || echo x86_64)}
+ARCH=${ARCH:-$(.ci/can-run --preferred)}
 BUILD=${1:-${BUILD:-build/bench/$ARCH}}
 PRESSES=${PRESSES:-100000}
 WARMUP=${WARMUP:-5000}

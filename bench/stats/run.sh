@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 # The architecture measured: i686 where this machine runs 32-bit programs,
 # else x86_64 (ARCH chooses); its own build folder and Wine prefix.
-ARCH=${ARCH:-$(.ci/can-run i686 >/dev/null && echo i686 || echo x86_64)}
+ARCH=${ARCH:-$(.ci/can-run --preferred)}
 BUILD=${1:-${BUILD:-build/bench/$ARCH}}
 COUNT=${COUNT:-1000000}
 # Chosen to finish in minutes on the secure stream (about 30 MB/s under Wine):
@@ -34,7 +34,7 @@ if [ -z "${VORNELLE_STATS_SESSION:-}" ]; then
   .ci/setup || exit 1
   [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset "$ARCH" -B "$BUILD" >/dev/null || exit 1
   cmake --build "$BUILD" -j 2 --target chi_squared draw_stream >/dev/null || exit 1
-  VORNELLE_STATS_SESSION=1 COUNT=$COUNT TESTS=$TESTS exec .ci/wine-session "$0" "$BUILD"
+  ARCH=$ARCH VORNELLE_STATS_SESSION=1 COUNT=$COUNT TESTS=$TESTS exec .ci/wine-session "$0" "$BUILD"
 fi
 
 bin=$BUILD/bench/stats
