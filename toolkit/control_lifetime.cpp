@@ -1,6 +1,7 @@
 // The toolkit's control procedure: it stands in front of a control's class
 // procedure, passes every message on unchanged, and removes the control's
-// record once the platform has sent the control its last message.
+// record once the platform has sent the control its last message, unless the
+// whole dialog is going, whose last message then removes them all in order.
 #include "toolkit/control_lifetime.h"
 
 #include "toolkit/window_registry.h"
@@ -22,10 +23,28 @@ bool watch_control(HWND control) {
     return false;
 }
 
+// The window's parent (a child's) or owner (a top-level window's).
+static HWND holder_of(HWND window) { return (HWND)GetWindowLongPtrA(window, GWLP_HWNDPARENT); }
+
+// True when a window that holds the control, up the platform's own chain of
+// parents and owners, is a dialog that has had WM_DESTROY. The platform keeps
+// that chain free of cycles, so the walk always ends.
+static bool inside_dialog_being_destroyed(HWND control) {
+    for (HWND w = holder_of(control); w; w = holder_of(w)) {
+        LONG_PTR flags = record_value(w, FIELD_FLAGS);
+        if ((flags & RECORD_DIALOG) && (flags & RECORD_DESTROYING)) return true;
+    }
+    return false;
+}
+
 LRESULT CALLBACK control_proc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcA(class_procedure(control), control, message, wParam, lParam);
     // The window is gone: so is its record, and nothing else can inherit it.
-    if (message == WM_NCDESTROY) destroy_record(control);
+    // Inside a dialog being destroyed the dialog's last message removes every
+    // record of it, newest first, after its DialogCallback has seen them all.
+    if (message == WM_NCDESTROY && !inside_dialog_being_destroyed(control)) {
+        destroy_record(control);
+    }
     return result;
 }
 

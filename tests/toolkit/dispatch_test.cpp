@@ -8,9 +8,11 @@
 #include <string>
 
 #include "dispatch_support.h"
+#include "tests/support/import_patch.h"
 #include "tests/toolkit/record_memory.h"
 #include "toolkit/control_colors.h"
 #include "toolkit/control_text.h"
+#include "toolkit/control_lifetime.h"
 #include "toolkit/dialog_proc.h"
 
 using namespace vornelle;
@@ -208,6 +210,17 @@ TEST_F(DispatchTest, ActivationIsAnsweredWithoutAnyCallback) {
     for (WORD state : {WA_INACTIVE, WA_ACTIVE, WA_CLICKACTIVE}) {
         EXPECT_EQ(dialog_proc(dialog, WM_ACTIVATE, MAKEWPARAM(state, 0), 0), 1) << state;
     }
+    EXPECT_EQ(dialogRecorder.count(WM_ACTIVATE), 0);
+    // Any other activation state is an event like any other: it reaches the
+    // DialogCallback, whose answer is the result.
+    dialogRecorder.result = 5;
+    for (WORD state : {3, 4, 0xFFFF}) {
+        dialogRecorder.reset();
+        dialogRecorder.result = 5;
+        EXPECT_EQ(dialog_proc(dialog, WM_ACTIVATE, MAKEWPARAM(state, 0), 0), 5) << state;
+        EXPECT_EQ(dialogRecorder.count(WM_ACTIVATE), 1) << state;
+    }
+    dialogRecorder.reset();
     // Real activation by the platform.
     ShowWindow(dialog, SW_SHOW);
     SetActiveWindow(dialog);
@@ -523,22 +536,78 @@ TEST_F(DispatchTest, ColourMessagesAboutOtherWindowsWithoutRecordsAreNotAnswered
     EXPECT_EQ(GetTextColor(dc_), RGB(1, 2, 3));
 }
 
-TEST_F(DispatchTest, RecordsGoWithTheDialogAfterItsCallbackSawTheLastMessage) {
-    HWND dialog = make_dialog();
-    HWND first = make_control(PushButton, dialog, 801, control_callback, "a");
-    HWND second = make_control(TextBox, dialog, 802, control_callback, "b");
-    set_dialog_callback(dialog, dialog_callback);
-    ASSERT_NE(find_record(first), nullptr);
-    ASSERT_NE(find_record(second), nullptr);
+// Record memory given back to the platform, as the windows whose records it
+// held, in the order it went.
+std::vector<std::pair<void*, HWND>> recordBlocks;  // filled before the destruction
+std::vector<HWND> recordsFreed;
+void(WINAPI* platformSysFreeString)(WCHAR*);
+void WINAPI watch_record_free(WCHAR* block) {
+    for (const auto& known : recordBlocks) {
+        if (known.first == (void*)block) recordsFreed.push_back(known.second);
+    }
+    platformSysFreeString(block);
+}
 
-    DestroyWindow(dialog);
+// The windows whose records the DialogCallback checks at the dialog's last message.
+std::vector<HWND> recordsExpected;
+int recordsSeenAtLastMessage;
+void count_records_at_last_message(const Call& call) {
+    if (call.message != WM_NCDESTROY) return;
+    for (HWND w : recordsExpected) recordsSeenAtLastMessage += find_record(w) != nullptr;
+}
 
-    ASSERT_FALSE(dialogRecorder.calls.empty());
-    EXPECT_EQ(dialogRecorder.calls.back().message, (UINT)WM_NCDESTROY);
-    EXPECT_TRUE(dialogRecorder.calls.back().dialogHasRecord);
-    EXPECT_EQ(find_record(dialog), nullptr);
-    EXPECT_EQ(find_record(first), nullptr);
-    EXPECT_EQ(find_record(second), nullptr);
+// A child window of parent with a watched control record, as add_control
+// would make inside another control.
+HWND sub_control(HWND parent, int id) {
+    HWND inner = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, parent, (HMENU)(INT_PTR)id,
+                                 GetModuleHandleA(NULL), NULL);
+    EXPECT_NE(inner, (HWND)0);
+    EXPECT_NE(create_record(inner, parent, RECORD_CONTROL | RECORD_PIXELS, Label), nullptr);
+    EXPECT_TRUE(watch_control(inner));
+    return inner;
+}
+
+// When the platform destroys a dialog, its DialogCallback sees every record of
+// it at the last message; right after, they go together: the controls newest
+// first, each after the controls inside it, the dialog's own last.
+TEST_F(DispatchTest, RecordsGoTogetherAtTheDialogsLastMessageNewestFirst) {
+    struct Case {
+        const char* name;
+        void (*destroy)(HWND dialog);
+    };
+    const Case cases[] = {
+        {"DestroyWindow", [](HWND dialog) { DestroyWindow(dialog); }},
+        {"end_dialog", [](HWND dialog) { end_dialog(dialog, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        HWND first = make_control(PushButton, dialog, 801, control_callback, "a");
+        HWND second = make_control(TextBox, dialog, 802, control_callback, "b");
+        HWND inner = sub_control(first, 803);
+        HWND third = make_control(Label, dialog, 804, control_callback, "c");
+        set_dialog_callback(dialog, dialog_callback);
+        recordsExpected = {dialog, first, second, inner, third};
+        recordBlocks.clear();
+        for (HWND w : recordsExpected) recordBlocks.push_back({find_record(w), w});
+        recordsFreed.clear();
+        recordsSeenAtLastMessage = 0;
+        dialogRecorder.action = count_records_at_last_message;
+        {
+            ScopedImportPatch patch("oleaut32.dll", "SysFreeString", (void*)watch_record_free);
+            ASSERT_NE(patch.original, nullptr);
+            platformSysFreeString = (void(WINAPI*)(WCHAR*))patch.original;
+            c.destroy(dialog);
+        }
+
+        ASSERT_FALSE(dialogRecorder.calls.empty());
+        EXPECT_EQ(dialogRecorder.calls.back().message, (UINT)WM_NCDESTROY);
+        EXPECT_EQ(recordsSeenAtLastMessage, 5) << "records gone before the dialog's last message";
+        const std::vector<HWND> expectedOrder = {third, second, inner, first, dialog};
+        EXPECT_EQ(recordsFreed, expectedOrder);
+        for (HWND w : recordsExpected) EXPECT_EQ(find_record(w), nullptr);
+    }
 }
 
 // A control whose record cannot be made still exists and still gets its
@@ -633,9 +702,12 @@ TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
         HDC surface = record->canvasDc;
         EXPECT_EQ(surface != 0, c.kind == Canvas);
 
+        HWND inner = sub_control(control, 902);
+
         ASSERT_TRUE(DestroyWindow(control));
 
         EXPECT_EQ(find_record(control), nullptr);
+        EXPECT_EQ(find_record(inner), nullptr);
         EXPECT_EQ(GetObjectType(brush), 0u);
         if (surface) {
             EXPECT_EQ(GetObjectType(surface), 0u);
