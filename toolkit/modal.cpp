@@ -27,8 +27,8 @@ static WPARAM size_type(int32_t showCommand) {
 static HWND owner_of(HWND dialog) { return (HWND)GetWindowLongPtrA(dialog, GWLP_HWNDPARENT); }
 
 void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
-    // Nothing is called or shown for a window without a record.
-    if (!find_record(dialog)) return;
+    // The callback's first two calls come whether or not the window has a
+    // record; without one, nothing is stored or shown after them.
     if (callback) {
         callback(dialog, WM_INITDIALOG, (WPARAM)dialog, 0);
         RECT client = {0, 0, 0, 0};
@@ -38,7 +38,7 @@ void show_dialog_modal(HWND dialog, DialogCallback callback, int32_t* result) {
                  size);
     }
 
-    // The first two calls may have destroyed the dialog, record and all.
+    // No record, or the first two calls destroyed the dialog, record and all.
     WindowRecord* record = set_record_value(dialog, FIELD_CALLBACK, (LONG_PTR)callback);
     if (!record) return;
     record->flags |= RECORD_SHOWN;

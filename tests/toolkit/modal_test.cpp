@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dispatch_support.h"
+#include "tests/support/import_patch.h"
 #include "toolkit/dialog_proc.h"
 #include "toolkit/modal.h"
 
@@ -324,9 +325,9 @@ TEST_F(ModalTest, DialogDestroyedOtherwiseEndsTheLoopButLeavesOwnerAndResult) {
     EnableWindow(scene.owner, TRUE);
 }
 
-// Nothing is called, shown or touched for a window without a record, not
-// even the DialogCallback's first two calls.
-TEST_F(ModalTest, WindowWithoutRecordReturnsAtOnceAndCallsNothing) {
+// For a window without a record the DialogCallback still gets its first two
+// calls; then nothing is shown or touched and the call returns at once.
+TEST_F(ModalTest, WindowWithoutRecordGetsTheFirstTwoCallsAndNothingElse) {
     HWND owner = make_owner();
     HWND stranger =
         keep(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 120, 80, owner, 0, 0, 0));
@@ -336,29 +337,180 @@ TEST_F(ModalTest, WindowWithoutRecordReturnsAtOnceAndCallsNothing) {
     struct Case {
         const char* name;
         HWND window;
+        LPARAM clientSize;
     };
-    const Case cases[] = {{"a null handle", 0},
-                          {"a window the toolkit did not make", stranger},
-                          {"a dialog whose record is gone", unrecorded}};
+    const Case cases[] = {{"a null handle", 0, 0},
+                          {"a window the toolkit did not make", stranger, MAKELPARAM(120, 80)},
+                          {"a dialog whose record is gone", unrecorded, MAKELPARAM(300, 200)}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dialogRecorder.reset();
         ownerLog = OwnerLog();
         ownerLog.expectedDialog = c.window;
         int32_t endCode = 21;
+        DWORD start = GetTickCount();
 
         EXPECT_FALSE(run_modal(c.window, dialog_callback, &endCode));
 
-        EXPECT_EQ(dialogRecorder.calls.size(), 0u);
+        EXPECT_LT(GetTickCount() - start, 1000u) << "it did not return at once";
+        ASSERT_EQ(dialogRecorder.calls.size(), 2u);
+        EXPECT_EQ(dialogRecorder.calls[0].message, (UINT)WM_INITDIALOG);
+        EXPECT_EQ(dialogRecorder.calls[0].wParam, (WPARAM)c.window);
+        EXPECT_EQ(dialogRecorder.calls[0].lParam, 0);
+        EXPECT_EQ(dialogRecorder.calls[1].message, (UINT)WM_SIZE);
+        EXPECT_EQ(dialogRecorder.calls[1].wParam, (WPARAM)SIZE_RESTORED);
+        EXPECT_EQ(dialogRecorder.calls[1].lParam, c.clientSize);
         if (c.window) {
             EXPECT_TRUE(IsWindow(c.window));
             EXPECT_FALSE(IsWindowVisible(c.window));
+            EXPECT_EQ(find_record(c.window), nullptr);
         }
         EXPECT_TRUE(IsWindowEnabled(owner));
         EXPECT_EQ(ownerLog.cancelMode, 0);
         EXPECT_EQ(ownerLog.enterIdle, 0);
         EXPECT_EQ(endCode, 21);
     }
+    // Without a callback there is nothing to call.
+    dialogRecorder.reset();
+    EXPECT_FALSE(run_modal(unrecorded, nullptr, nullptr));
+    EXPECT_FALSE(IsWindowVisible(unrecorded));
+}
+
+// Whatever the DialogCallback answers its first two calls, the dialog runs.
+TEST_F(ModalTest, TheFirstTwoAnswersOfTheCallbackAreIgnored) {
+    const LONG_PTR answers[] = {1, -1, 0x1234};
+    for (LONG_PTR answer : answers) {
+        SCOPED_TRACE(answer);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        int32_t endCode = 5;
+        static bool visibleAtClose;
+        visibleAtClose = false;
+        static LONG_PTR firstAnswer;
+        firstAnswer = answer;
+        // The answer goes to the first two calls only; later ones answer 0.
+        dialogRecorder.action = [](const Call& call) {
+            if (call.message == WM_CLOSE) visibleAtClose = call.dialogVisible;
+            dialogRecorder.result = dialogRecorder.calls.size() <= 2 ? firstAnswer : 0;
+        };
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+        EXPECT_FALSE(run_modal(dialog, dialog_callback, &endCode));
+
+        ASSERT_GE(dialogRecorder.calls.size(), 3u);
+        EXPECT_EQ(dialogRecorder.calls[0].message, (UINT)WM_INITDIALOG);
+        EXPECT_EQ(dialogRecorder.calls[1].message, (UINT)WM_SIZE);
+        EXPECT_TRUE(visibleAtClose) << "the dialog was not shown";
+        EXPECT_EQ(endCode, 0);
+        EXPECT_FALSE(IsWindow(dialog));
+    }
+}
+
+// What the toolkit's own code asks of the platform for an owner, watched at
+// its imports: EnableWindow, SetFocus, and the two messages it sends an owner.
+struct OwnerCalls {
+    int enableWindow = 0;
+    int setFocus = 0;
+    int cancelMode = 0;
+    int enterIdle = 0;
+};
+OwnerCalls ownerCalls;
+BOOL(WINAPI* platformEnableWindow)(HWND, BOOL);
+HWND(WINAPI* platformSetFocus)(HWND);
+LRESULT(WINAPI* platformSendMessage)(HWND, UINT, WPARAM, LPARAM);
+BOOL WINAPI watch_enable_window(HWND window, BOOL enable) {
+    ++ownerCalls.enableWindow;
+    return platformEnableWindow(window, enable);
+}
+HWND WINAPI watch_set_focus(HWND window) {
+    ++ownerCalls.setFocus;
+    return platformSetFocus(window);
+}
+LRESULT WINAPI watch_send_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CANCELMODE) ++ownerCalls.cancelMode;
+    if (message == WM_ENTERIDLE) ++ownerCalls.enterIdle;
+    return platformSendMessage(window, message, wParam, lParam);
+}
+
+// A dialog without an owner: the loop idles and the dialog ends, and no owner
+// is cancelled, disabled, enabled, told of idling or given the focus.
+TEST_F(ModalTest, ADialogWithoutOwnerTouchesNoOwner) {
+    HWND dialog = make_dialog();
+    ASSERT_EQ(GetWindowLongPtrA(dialog, GWLP_HWNDPARENT), 0);
+    scene.dialog = dialog;
+    ownerCalls = OwnerCalls();
+    SetTimer(0, 0, 80, post_close);  // the loop idles until then
+    {
+        ScopedImportPatch enable("user32.dll", "EnableWindow", (void*)watch_enable_window);
+        ScopedImportPatch focus("user32.dll", "SetFocus", (void*)watch_set_focus);
+        ScopedImportPatch send("user32.dll", "SendMessageA", (void*)watch_send_message);
+        ASSERT_NE(enable.original, nullptr);
+        ASSERT_NE(focus.original, nullptr);
+        ASSERT_NE(send.original, nullptr);
+        platformEnableWindow = (BOOL(WINAPI*)(HWND, BOOL))enable.original;
+        platformSetFocus = (HWND(WINAPI*)(HWND))focus.original;
+        platformSendMessage = (LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM))send.original;
+
+        EXPECT_FALSE(run_modal(dialog, dialog_callback, nullptr));
+    }
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(ownerCalls.enableWindow, 0);
+    EXPECT_EQ(ownerCalls.setFocus, 0);
+    EXPECT_EQ(ownerCalls.cancelMode, 0);
+    EXPECT_EQ(ownerCalls.enterIdle, 0);
+}
+
+// The loop's own TranslateMessage and DispatchMessageA, watched for one
+// message posted to a control of the dialog.
+const UINT VANISH_MESSAGE = WM_APP + 7;
+int vanishTranslated;
+int vanishDispatched;
+BOOL(WINAPI* platformTranslate)(const MSG*);
+LRESULT(WINAPI* platformDispatch)(const MSG*);
+BOOL WINAPI watch_translate(const MSG* message) {
+    if (message->message == VANISH_MESSAGE) ++vanishTranslated;
+    return platformTranslate(message);
+}
+LRESULT WINAPI watch_dispatch(const MSG* message) {
+    if (message->message == VANISH_MESSAGE) ++vanishDispatched;
+    return platformDispatch(message);
+}
+
+// A control that destroys its dialog when it receives VANISH_MESSAGE.
+LRESULT CALLBACK vanishing_control(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == VANISH_MESSAGE) DestroyWindow(GetParent(window));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// IsDialogMessageA takes a message for the dialog's control, and handling it
+// destroys the dialog: the loop still translates and dispatches that message,
+// then ends.
+TEST_F(ModalTest, AMessageTakenWhileTheDialogVanishedIsStillDispatched) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = vanishing_control;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "VornelleVanishingControl";
+    RegisterClassA(&windowClass);
+    HWND dialog = make_dialog();
+    HWND control = add_control(CustomClass, "VornelleVanishingControl", dialog, 810, "", nullptr,
+                               10, 10, 50, 20, WS_CHILD | WS_VISIBLE, 0, nullptr);
+    ASSERT_NE(control, (HWND)0);
+    PostMessageA(control, VANISH_MESSAGE, 0, 0);
+    vanishTranslated = vanishDispatched = 0;
+    bool safety;
+    {
+        ScopedImportPatch translate("user32.dll", "TranslateMessage", (void*)watch_translate);
+        ScopedImportPatch dispatch("user32.dll", "DispatchMessageA", (void*)watch_dispatch);
+        ASSERT_NE(translate.original, nullptr);
+        ASSERT_NE(dispatch.original, nullptr);
+        platformTranslate = (BOOL(WINAPI*)(const MSG*))translate.original;
+        platformDispatch = (LRESULT(WINAPI*)(const MSG*))dispatch.original;
+        safety = run_modal(dialog, nullptr, nullptr);
+    }
+    EXPECT_FALSE(safety) << "the loop did not end with the dialog";
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(vanishTranslated, 1);
+    EXPECT_EQ(vanishDispatched, 1);
 }
 
 DWORD WINAPI end_from_other_thread(void*) {
