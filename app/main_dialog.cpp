@@ -1,7 +1,8 @@
 // The main dialog: seeds the runtime's random source, lays out the dialog from
-// its table, runs it modally and returns 0. Pass phrases come from the secure
-// source only (never the time-seeded one), and the handler wipes its copy; a
-// press that makes none empties the box and plays the error sound.
+// its table, runs it modally and returns 0 (1, with the error sound, when the
+// dialog cannot be made). Pass phrases come from the secure source only (never
+// the time-seeded one), and the handler wipes its copy; a press that shows none
+// empties the box and plays the error sound.
 #include "app/main_dialog.h"
 
 #include "app/passphrase_box_copy.h"
@@ -61,17 +62,19 @@ void build_intro_text(ActivationRecord* activation, Text* intro) {
     text_free(&piece);
 }
 
-LONG_PTR generate_handler(HWND dialog, UINT, WPARAM, LPARAM) {
+LONG_PTR generate_handler(HWND, UINT, WPARAM, LPARAM) {
+    // The box is the main dialog's, whichever window the event names.
+    HWND dialog = mainDialog;
     // Both live in this frame, so nothing the handler calls afterwards reuses
     // their memory before they are wiped.
     SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];
-    if (build_secure_passphrase(passphraseFill, &source, passphrase)) {
-        set_control_text(dialog, ID_PASSPHRASE_BOX, passphrase);
-    } else {
-        // The previous pass phrase must not stay on show as if it were new;
-        // the error sound tells that the press failed (the program shows no
-        // other window).
+    bool shown = build_secure_passphrase(passphraseFill, &source, passphrase) &&
+                 set_control_text(dialog, ID_PASSPHRASE_BOX, passphrase);
+    if (!shown) {
+        // No pass phrase made, or the box refused it: the previous one must not
+        // stay on show as if it were new, and the error sound tells that the
+        // press failed (the program shows no other window).
         set_control_text(dialog, ID_PASSPHRASE_BOX, "");
         MessageBeep(MB_ICONERROR);
     }
@@ -102,10 +105,13 @@ HWND build_main_dialog() {
 int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
     seed(time_of_day());
     mainDialog = build_main_dialog();
+    // A program that shows nothing must not look as if it had run: the error
+    // sound, and an exit code that says it failed.
+    if (!mainDialog) MessageBeep(MB_ICONERROR);
     attach_private_copy(control_handle(mainDialog, ID_PASSPHRASE_BOX));
     focus_control(mainDialog, ID_GENERATE_BUTTON);
     show_dialog_modal(mainDialog, 0, 0);
-    return 0;
+    return mainDialog ? MAIN_EXIT_CLOSED : MAIN_EXIT_NO_DIALOG;
 }
 
 }  // namespace vornelle

@@ -30,8 +30,13 @@ const uint32_t INTRO_TEXT_LENGTH = 275;
 const int MAIN_DIALOG_CONTROL_COUNT = 4;
 extern const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
 
+// The main function's result, the process exit code: 0 once the user has
+// closed the dialog, 1 when the dialog could not be made.
+const int32_t MAIN_EXIT_CLOSED = 0;
+const int32_t MAIN_EXIT_NO_DIALOG = 1;
+
 // The main dialog's window handle: 0 until the main function makes it, and 0
-// again when it could not.
+// again when it could not. The generate handler fills this dialog's box.
 extern HWND mainDialog;
 
 // Where the generate handler takes its random bytes: the platform's generator
@@ -46,9 +51,10 @@ void build_intro_text(ActivationRecord* activation, Text* intro);
 // cannot be made.
 HWND build_main_dialog();
 
-// The button's callback: a new pass phrase into the text box of dialog; when
-// none can be made the box is emptied and the platform's error sound plays
-// (MessageBeep with MB_ICONERROR). Always returns 0.
+// The button's callback: a new pass phrase into the text box of mainDialog
+// (not of the window it is passed); when none can be made, or the box refuses
+// it, the box is emptied and the platform's error sound plays (MessageBeep with
+// MB_ICONERROR). Always returns 0.
 LONG_PTR generate_handler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vornelle

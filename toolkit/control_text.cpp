@@ -9,12 +9,13 @@ namespace vornelle {
 
 HWND control_handle(HWND dialog, int32_t id) { return GetDlgItem(dialog, id); }
 
-void set_control_text(HWND dialog, int32_t id, const char* text) {
+bool set_control_text(HWND dialog, int32_t id, const char* text) {
     HWND control = control_handle(dialog, id);
     FpuState state;
     fpu_save(&state);
-    SetWindowTextA(control, text ? text : "");
+    BOOL taken = SetWindowTextA(control, text ? text : "");
     fpu_restore(&state);
+    return taken != FALSE;
 }
 
 void focus_control(HWND dialog, int32_t id) { SetFocus(control_handle(dialog, id)); }

@@ -214,9 +214,42 @@ TEST_F(MainDialogPartsTest, PassphrasesFitInTheBox) {
 
 TEST_F(MainDialogPartsTest, PassphraseComesFromTheSecureFill) {
     passphraseFill = zero_fill;
-    // The handler fills the box of the dialog it is given.
     EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0);
     EXPECT_EQ(box_text(dialog_), std::string(63, '0'));
+}
+
+// The handler fills the box of the main dialog, the one the dialog-handle
+// variable names, whatever window the event it is called for names.
+TEST_F(MainDialogPartsTest, HandlerFillsTheDialogTheVariableNames) {
+    HWND other = keep(build_main_dialog());
+    ASSERT_NE(other, (HWND)0);
+    passphraseFill = zero_fill;
+    struct Case {
+        const char* what;
+        HWND passed;
+    };
+    const Case cases[] = {{"another dialog", other}, {"no window", 0}};
+    for (const Case& c : cases) {
+        SetDlgItemTextA(dialog_, ID_PASSPHRASE_BOX, "");
+        EXPECT_EQ(generate_handler(c.passed, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0) << c.what;
+        EXPECT_EQ(box_text(dialog_), std::string(63, '0')) << c.what;
+        EXPECT_EQ(box_text(other), "") << c.what;
+    }
+}
+
+// Every command of the button makes a new pass phrase, whatever its
+// notification code.
+TEST_F(MainDialogPartsTest, EveryCommandOfTheButtonMakesAPassphrase) {
+    HWND button = GetDlgItem(dialog_, ID_GENERATE_BUTTON);
+    const WORD codes[] = {BN_CLICKED, BN_DOUBLECLICKED, BN_SETFOCUS, BN_KILLFOCUS, 0x7FFF, 0xFFFF};
+    std::string previous = box_text(dialog_);
+    for (WORD code : codes) {
+        SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(ID_GENERATE_BUTTON, code), (LPARAM)button);
+        std::string shown = box_text(dialog_);
+        EXPECT_EQ(shown.size(), 63u) << "code " << code;
+        EXPECT_NE(shown, previous) << "code " << code;
+        previous = shown;
+    }
 }
 
 TEST_F(MainDialogPartsTest, ButtonClickRunsTheHandler) {
@@ -239,23 +272,40 @@ BOOL WINAPI record_beep(UINT type) {
     return TRUE;
 }
 
-// A press that makes no pass phrase must not leave the previous one on show
-// as if it were new: the box is emptied and the error sound plays.
+// The text box out of memory, as an edit control answers then: it refuses
+// every text but the empty one.
+WNDPROC boxProcedure;
+LRESULT CALLBACK box_out_of_memory(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT && lParam && *(const char*)lParam) return FALSE;
+    return CallWindowProcA(boxProcedure, box, message, wParam, lParam);
+}
+
+// A press that makes no pass phrase, or whose pass phrase the box refuses,
+// must not leave the previous one on show as if it were new: the box is
+// emptied and the error sound plays.
 TEST_F(MainDialogPartsTest, FailedPressEmptiesTheBoxAndSoundsTheError) {
     ScopedImportPatch beep("user32.dll", "MessageBeep", (void*)record_beep);
     ASSERT_NE(beep.original, nullptr) << "the program never calls MessageBeep";
+    HWND box = GetDlgItem(dialog_, ID_PASSPHRASE_BOX);
     struct Case {
         const char* what;
         RandomFill fill;
+        bool boxRefuses;
     };
-    const Case cases[] = {{"a failing fill", failing_fill},
-                          {"the platform refusing the fill", refused_fill}};
+    const Case cases[] = {{"a failing fill", failing_fill, false},
+                          {"the platform refusing the fill", refused_fill, false},
+                          {"the box refusing the pass phrase", platform_random_fill, true}};
     for (const Case& c : cases) {
         set_control_text(dialog_, ID_PASSPHRASE_BOX, "previous");
         beepCount = 0;
         lastBeep = 0;
         passphraseFill = c.fill;
+        if (c.boxRefuses) {
+            boxProcedure =
+                (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)box_out_of_memory);
+        }
         EXPECT_EQ(generate_handler(dialog_, WM_COMMAND, ID_GENERATE_BUTTON, 0), 0) << c.what;
+        if (c.boxRefuses) SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)boxProcedure);
         EXPECT_EQ(box_text(dialog_), "") << c.what;
         EXPECT_EQ(beepCount, 1) << c.what;
         EXPECT_EQ(lastBeep, (UINT)MB_ICONERROR) << c.what;
@@ -350,10 +400,12 @@ BOOL CALLBACK destroy_dialog_window(HWND window, LPARAM) {
     return TRUE;
 }
 
-// The main function, run here: when its dialog cannot be made it still
-// returns 0 at once, and it has seeded the random source before the dialog
-// window is made.
-TEST(MainFunction, ReturnsZeroAtOnceWhenItsDialogCannotBeMade) {
+// The main function, run here: when its dialog cannot be made it sounds the
+// error and returns 1 at once, showing nothing, and it has seeded the random
+// source before the dialog window is made.
+TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
+    ScopedImportPatch beep("user32.dll", "MessageBeep", (void*)record_beep);
+    ASSERT_NE(beep.original, nullptr);
     startupRecord.instance = GetModuleHandleA(NULL);
     if (stateSlot == TLS_OUT_OF_INDEXES) {
         ASSERT_TRUE(open_thread_states());
@@ -373,6 +425,8 @@ TEST(MainFunction, ReturnsZeroAtOnceWhenItsDialogCannotBeMade) {
         HHOOK hook = SetWindowsHookExA(WH_CBT, watch_dialog_creation, NULL, GetCurrentThreadId());
         ASSERT_NE(hook, (HHOOK)0);
         systemAllocator = c.allocator;
+        beepCount = 0;
+        lastBeep = 0;
         ULONGLONG start = GetTickCount64();
         int32_t result = application_main(startupRecord.instance, 0, "", SW_SHOWDEFAULT);
         ULONGLONG elapsed = GetTickCount64() - start;
@@ -380,7 +434,9 @@ TEST(MainFunction, ReturnsZeroAtOnceWhenItsDialogCannotBeMade) {
         UnhookWindowsHookEx(hook);
         EnumThreadWindows(GetCurrentThreadId(), destroy_dialog_window, 0);
 
-        EXPECT_EQ(result, 0) << c.what;
+        EXPECT_EQ(result, 1) << c.what;
+        EXPECT_EQ(beepCount, 1) << c.what;
+        EXPECT_EQ(lastBeep, (UINT)MB_ICONERROR) << c.what;
         EXPECT_LT(elapsed, 2000u) << c.what;
         EXPECT_EQ(mainDialog, (HWND)0) << c.what;
         ASSERT_EQ(creationWatch.dialogsMade, 1) << c.what;
