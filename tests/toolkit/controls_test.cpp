@@ -543,3 +543,82 @@ TEST_F(CreationTest, CustomClassThatDoesNotExistMakesNothing) {
     EXPECT_EQ(windowRegistry.registryHead, before);
     EXPECT_EQ(defIdRequests, 0);
 }
+
+namespace {
+
+// A custom control that tells its dialog of itself while it is being made and
+// while it takes its font, and remembers how the font was handed to it.
+const int32_t TALKATIVE_ID = 70;
+WPARAM fontGiven;
+LPARAM redrawAsked;
+int fontMessages;
+LRESULT CALLBACK talkative_control(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE || message == WM_SETFONT) {
+        SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(TALKATIVE_ID, message),
+                     (LPARAM)window);
+    }
+    if (message == WM_SETFONT) {
+        ++fontMessages;
+        fontGiven = wParam;
+        redrawAsked = lParam;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int controlEvents;
+LONG_PTR count_control_event(HWND, UINT, WPARAM, LPARAM) {
+    ++controlEvents;
+    return 0;
+}
+
+void register_talkative_class() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = talkative_control;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "VornelleTalkativeControl";
+    RegisterClassA(&wc);
+}
+
+}  // namespace
+
+// The control has no record while it is made and while it takes its font, so
+// what it sends its dialog then reaches no callback; afterwards its events do.
+// The font comes with WM_SETFONT asking for a redraw.
+TEST_F(CreationTest, EventsWhileAControlIsMadeReachNoCallback) {
+    register_talkative_class();
+    HWND dialog = keep(pixel_dialog());
+    ASSERT_NE(dialog, nullptr);
+    controlEvents = 0;
+    fontMessages = 0;
+    HWND control = add_control(CustomClass, "VornelleTalkativeControl", dialog, TALKATIVE_ID, "",
+                               nullptr, 5, 5, 40, 20, WS_CHILD | WS_VISIBLE, 0,
+                               count_control_event);
+    ASSERT_NE(control, nullptr);
+    ASSERT_EQ(fontMessages, 1);
+    EXPECT_EQ(controlEvents, 0) << "an event sent during creation reached the callback";
+    EXPECT_EQ((HFONT)fontGiven, find_record(dialog)->font);
+    EXPECT_EQ(redrawAsked, 1);
+
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(TALKATIVE_ID, BN_CLICKED), (LPARAM)control);
+    EXPECT_EQ(controlEvents, 1);
+}
+
+// A dialog whose font is null hands its controls no font: they keep the
+// system font.
+TEST_F(CreationTest, ANullDialogFontLeavesTheSystemFont) {
+    register_talkative_class();
+    HWND dialog = keep(pixel_dialog());
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(set_record_value(dialog, FIELD_FONT, 0), nullptr);
+    fontMessages = 0;
+    fontGiven = 1;
+    HWND custom = add_control(CustomClass, "VornelleTalkativeControl", dialog, TALKATIVE_ID, "",
+                              nullptr, 5, 5, 40, 20, WS_CHILD | WS_VISIBLE, 0, nullptr);
+    HWND label = add_control(Label, "", dialog, 71, "text", nullptr, 5, 30, 40, 20, 0, 0, nullptr);
+    ASSERT_NE(custom, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(fontMessages, 1);
+    EXPECT_EQ(fontGiven, 0u);
+    EXPECT_EQ(redrawAsked, 1);
+    EXPECT_EQ((HFONT)SendMessageA(label, WM_GETFONT, 0, 0), nullptr);
+}

@@ -4,6 +4,7 @@
 #include "toolkit/window_registry.h"
 
 #include "runtime/system_memory.h"
+#include "tests/support/import_patch.h"
 #include "tests/toolkit/time_limit.h"
 
 #include <gtest/gtest.h>
@@ -775,6 +776,57 @@ TEST_F(RegistryTest, UntouchedRecordReleasesNothingItDoesNotOwn) {
     EXPECT_EQ(find_record(w), nullptr);
     EXPECT_TRUE(gdi_alive(f));
     EXPECT_TRUE(gdi_alive(image));
+}
+
+// The platform's release functions, counted when the registry's code calls them.
+int releaseCalls;
+BOOL(WINAPI* platformDeleteObject)(HGDIOBJ);
+BOOL(WINAPI* platformDestroyIcon)(HICON);
+BOOL(WINAPI* platformDeleteDC)(HDC);
+HGDIOBJ(WINAPI* platformSelectObject)(HDC, HGDIOBJ);
+BOOL WINAPI count_delete_object(HGDIOBJ object) {
+    ++releaseCalls;
+    return platformDeleteObject(object);
+}
+BOOL WINAPI count_destroy_icon(HICON icon) {
+    ++releaseCalls;
+    return platformDestroyIcon(icon);
+}
+BOOL WINAPI count_delete_dc(HDC dc) {
+    ++releaseCalls;
+    return platformDeleteDC(dc);
+}
+HGDIOBJ WINAPI count_select_object(HDC dc, HGDIOBJ object) {
+    ++releaseCalls;
+    return platformSelectObject(dc, object);
+}
+
+// A record whose colours, image, icons and canvas were never touched owns
+// nothing: destroying it, a dialog's or a control's, calls no release function.
+TEST_F(RegistryTest, UntouchedRecordCallsNoReleaseFunction) {
+    HWND d = top_window();
+    dialog_record(d);
+    HWND c = child_window(d);
+    control_record(c, d);
+    releaseCalls = 0;
+    {
+        vornelle_test::ScopedImportPatch del("gdi32.dll", "DeleteObject", (void*)count_delete_object);
+        vornelle_test::ScopedImportPatch icon("user32.dll", "DestroyIcon", (void*)count_destroy_icon);
+        vornelle_test::ScopedImportPatch dc("gdi32.dll", "DeleteDC", (void*)count_delete_dc);
+        vornelle_test::ScopedImportPatch select("gdi32.dll", "SelectObject",
+                                                (void*)count_select_object);
+        ASSERT_NE(del.original, nullptr);
+        ASSERT_NE(icon.original, nullptr);
+        ASSERT_NE(dc.original, nullptr);
+        ASSERT_NE(select.original, nullptr);
+        platformDeleteObject = (BOOL(WINAPI*)(HGDIOBJ))del.original;
+        platformDestroyIcon = (BOOL(WINAPI*)(HICON))icon.original;
+        platformDeleteDC = (BOOL(WINAPI*)(HDC))dc.original;
+        platformSelectObject = (HGDIOBJ(WINAPI*)(HDC, HGDIOBJ))select.original;
+        EXPECT_TRUE(destroy_record(d));
+    }
+    EXPECT_EQ(find_record(c), nullptr);
+    EXPECT_EQ(releaseCalls, 0);
 }
 
 TEST_F(RegistryTest, ImageIsReleasedAsTheFlagsSayItIs) {
