@@ -30,18 +30,17 @@ std::string dialog_seen(const DialogProgram& program) {
     RECT window = {}, client = {};
     GetWindowRect(dialog, &window);
     GetClientRect(dialog, &client);
-    seen << std::hex << class_of(dialog) << " style " << GetWindowLongA(dialog, GWL_STYLE)
-         << " ex " << GetWindowLongA(dialog, GWL_EXSTYLE) << std::dec << " window "
-         << rect_text(window) << " client " << rect_text(client) << " \"" << text_of(dialog)
-         << "\"\n";
+    seen << std::hex << class_of(dialog) << " style " << GetWindowLongA(dialog, GWL_STYLE) << " ex "
+         << GetWindowLongA(dialog, GWL_EXSTYLE) << std::dec << " window " << rect_text(window)
+         << " client " << rect_text(client) << " \"" << text_of(dialog) << "\"\n";
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT rect = {};
         GetWindowRect(child, &rect);
         MapWindowPoints(NULL, dialog, (POINT*)&rect, 2);
         seen << std::hex << class_of(child) << " " << std::dec << GetDlgCtrlID(child) << std::hex
              << " style " << GetWindowLongA(child, GWL_STYLE) << " ex "
-             << GetWindowLongA(child, GWL_EXSTYLE) << std::dec << " at " << rect_text(rect)
-             << " \"" << text_of(child) << "\"\n";
+             << GetWindowLongA(child, GWL_EXSTYLE) << std::dec << " at " << rect_text(rect) << " \""
+             << text_of(child) << "\"\n";
     }
     HWND focus = 0;
     wait_until([&] { return (focus = focus_of(program.process)) != 0; }, 2000);
