@@ -88,10 +88,11 @@ inline HWND find_visible_dialog(DWORD processId, const char* title = NULL) {
     return search.found;
 }
 
-// Starts the program at path (with no arguments besides its name); false when
-// it cannot, with the reason in GetLastError.
-inline bool start_program(const std::string& path, PROCESS_INFORMATION* started) {
-    std::string commandLine = "\"" + path + "\"";
+// Starts the program at path, its quoted name followed by arguments (raw bytes,
+// none by default); false when it cannot, with the reason in GetLastError.
+inline bool start_program(const std::string& path, PROCESS_INFORMATION* started,
+                          const std::string& arguments = "") {
+    std::string commandLine = "\"" + path + "\"" + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     return CreateProcessA(path.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL,
@@ -171,11 +172,13 @@ struct DialogProgram {
     HWND dialog;
 };
 
-// Starts the program at path (a Windows path) and waits until its dialog is
-// visible and answers; "" on success, otherwise what went wrong.
-inline std::string start_dialog_program(const std::string& path, DialogProgram* program) {
+// Starts the program at path (a Windows path; arguments as for start_program)
+// and waits until its dialog is visible and answers; "" on success, otherwise
+// what went wrong.
+inline std::string start_dialog_program(const std::string& path, DialogProgram* program,
+                                        const std::string& arguments = "") {
     *program = DialogProgram();
-    if (!start_program(path, &program->process)) {
+    if (!start_program(path, &program->process, arguments)) {
         return "cannot start \"" + path + "\", error " + std::to_string(GetLastError());
     }
     if (!wait_until([&] {
