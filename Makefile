@@ -16,7 +16,7 @@ ARCHS ?= i686 x86_64
 CTEST_ARGS ?=
 PRODUCT := $(BUILD)/i686/app/vornelle.exe
 
-.PHONY: all setup configure build test clean run dist product lint
+.PHONY: all setup configure build test clean run dist product lint fresh-check
 
 all: build
 
@@ -72,6 +72,11 @@ dist: product
 	  && TZ=UTC touch -d @315532800 * && TZ=UTC zip -X -q ../vornelle-1.0-win32.zip \
 	     vornelle.exe README.md LICENSE SHA256SUMS
 	@rm -rf $(PKG) && echo "dist: $(PKG).zip"
+
+# The README's steps on a minimal Debian 12 root, from the committed tree
+# (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).
+fresh-check:
+	@.ci/fresh-check
 
 clean:
 	rm -rf $(BUILD)
