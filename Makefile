@@ -1,22 +1,28 @@
-# The project's two commands. Each sets up what it needs on a fresh Debian 12
-# machine (as root): packages, the Wine prefix, a virtual display.
+# The project's commands. Each sets up what it needs on a fresh Debian 12
+# machine (as root): packages, the Wine prefix, a virtual X display.
 #   make test   build both architectures and run every test under Wine, for
-#               each architecture this machine can run
+#               each architecture this machine can run (and the i686 tests once
+#               more on 64-bit Windows, WoW64, where i686 runs)
 #   make run    build and start vornelle.exe (i686 where 32-bit programs run,
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
 #               layout is .clang-format's, and cppcheck finds nothing
+#   make bench, soak, stats, fuzz, screenshot, gallery, fresh-check: on demand
+#               (below)
 # ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
 # another build root (default: build), holding a folder per architecture, each
 # with its own Wine prefix; CTEST_ARGS passes options to ctest (e.g.
-# CTEST_ARGS="-R Registry").
+# CTEST_ARGS="-R Registry"). Everything run under Wine goes through
+# .ci/in-session, which sets up, builds the named targets and enters the
+# build folder's Wine session.
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 ARCHS ?= i686 x86_64
 CTEST_ARGS ?=
 PRODUCT := $(BUILD)/i686/app/vornelle.exe
 
-.PHONY: all setup configure build test clean run dist product lint
+.PHONY: all setup configure build test clean run dist product lint fresh-check \
+        bench soak stats fuzz screenshot gallery
 
 all: build
 
@@ -54,11 +60,52 @@ lint: setup
 	  && echo "lint: cppcheck found nothing"
 
 # On the current X display; without one, a screenshot after one press (app/run.sh).
+HAVE_DISPLAY = [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1
 run: setup
-	@arch=$$(.ci/can-run --preferred); \
-	  echo "run: vornelle.exe for $$arch" >&2; \
-	  $(MAKE) configure-$$arch && cmake --build $(BUILD)/$$arch -j 2 --target vornelle \
-	  && app/run.sh $(BUILD)/$$arch
+	@if $(HAVE_DISPLAY); then \
+	  .ci/in-session --preferred --build $(BUILD) --display vornelle -- app/run.sh; \
+	else \
+	  echo "run: no X display; running on a virtual one and taking a screenshot" >&2; \
+	  .ci/in-session --preferred --build $(BUILD) vornelle -- app/run.sh --screenshot; \
+	fi
+
+# The gallery of the toolkit's controls (examples/gallery) on the X display.
+gallery: setup
+	@$(HAVE_DISPLAY) || { echo "gallery: no X display (make screenshot takes its picture)" >&2; exit 1; }
+	@.ci/in-session --preferred --build $(BUILD) --display vornelle_gallery \
+	  -- sh -c 'exec wine "$$VORNELLE_BUILD/examples/gallery/vornelle_gallery.exe"'
+
+# The README's pictures, docs/screenshot.png and docs/gallery.png, taken on a
+# virtual display from the i686 build (x86_64 where 32-bit programs do not run).
+screenshot: setup
+	@.ci/in-session --preferred --build $(BUILD) vornelle vornelle_gallery -- \
+	  sh -c 'app/run.sh --screenshot docs/screenshot.png && examples/gallery/screenshot.sh docs/gallery.png'
+
+# Benchmarks, soak and statistics build in a root of their own, $(BUILD)/bench
+# (MinSizeRel, as released). bench measures every architecture in ARCHS that
+# this machine runs (RUNS and IDLE_SECONDS make it shorter); soak (PRESSES,
+# WARMUP) and stats (COUNT, TESTS) the preferred one.
+BENCH_BUILD = $(BUILD)/bench
+bench: setup
+	@for arch in $(ARCHS); do \
+	  if why=$$(.ci/can-run $$arch); then \
+	    .ci/in-session $$arch --build $(BENCH_BUILD) vornelle baseline launch_wait passphrase_rate \
+	      -- bench/compare.sh || exit 1; \
+	  else echo "bench: $$arch: skipped, $$why"; fi; \
+	done
+
+soak: setup
+	@.ci/in-session --preferred --build $(BENCH_BUILD) vornelle soak_driver -- bench/soak.sh
+
+stats:
+	@.ci/in-session --preferred --build $(BENCH_BUILD) --setup stats chi_squared draw_stream \
+	  -- bench/stats/run.sh
+
+# Fuzzing runs natively (clang, sanitizers), without Wine: FUZZ_RUNS inputs
+# per target (fuzz/run.sh).
+fuzz:
+	@.ci/setup fuzz
+	@fuzz/run.sh
 
 # The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
 # LICENSE and SHA256SUMS, with fixed times and modes so that equal inputs give
@@ -72,6 +119,11 @@ dist: product
 	  && TZ=UTC touch -d @315532800 * && TZ=UTC zip -X -q ../vornelle-1.0-win32.zip \
 	     vornelle.exe README.md LICENSE SHA256SUMS
 	@rm -rf $(PKG) && echo "dist: $(PKG).zip"
+
+# The README's steps on a minimal Debian 12 root, from the committed tree
+# (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).
+fresh-check:
+	@.ci/fresh-check
 
 clean:
 	rm -rf $(BUILD)

@@ -1,29 +1,24 @@
 #!/bin/bash
-# `make run`: starts the built vornelle.exe under Wine on the X display, or,
-# without one, on a virtual display where it presses the button once, saves a
-# screenshot of the dialog (its path is printed) and closes the program.
-#   usage: app/run.sh BUILD_FOLDER
+# `make run`: starts the built vornelle.exe under Wine on the session's display
+# and waits for it to end. With --screenshot (`make run` without an X display,
+# `make screenshot`) it presses the button once instead, saves a picture of
+# the dialog to FILE (default: screenshot.png in the build folder; its path is
+# printed) and closes the program. Runs inside the Wine session of a build
+# folder, as make starts it:
+#   .ci/in-session --preferred [--display] vornelle -- app/run.sh [--screenshot [FILE]]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-
-if [ "${1:-}" != --demo ]; then
-  build=$(cd "${1:-build/i686}" && pwd)
-  exe=$build/app/vornelle.exe
-  [ -e "$exe" ] || { echo "run: $exe is not built" >&2; exit 1; }
-  # The build folder's own prefix, which also tells the session its architecture.
-  export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    VORNELLE_USE_DISPLAY=1 exec "$root/.ci/wine-session" wine "$exe"
-  fi
-  echo "run: no X display; running on a virtual one and taking a screenshot" >&2
-  exec "$root/.ci/wine-session" "$0" --demo "$build"
+build=${VORNELLE_BUILD:?run through make run (.ci/in-session)}
+exe=$build/app/vornelle.exe
+echo "run: vornelle.exe for $VORNELLE_ARCH" >&2
+if [ "${1:-}" != --screenshot ]; then
+  exec wine "$exe"
 fi
 
-# Inside the session, on the virtual display.
+# On the virtual display.
 . "$root/.ci/window-tools.sh"
-build=$2
-shot=$build/screenshot.png
-start_window_program "$build/app/vornelle.exe" '^Vornelle   v 1\.0$' || exit 1
+shot=$(realpath -m "${2:-$build/screenshot.png}")
+start_window_program "$exe" '^Vornelle   v 1\.0$' || exit 1
 # The pointer over the dialog brings the keyboard there (no window manager);
 # the button has the focus, so Space presses it.
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + 10))

@@ -4,31 +4,15 @@
 # visible window, idle CPU over 10 s with the dialog open, resident memory with
 # the dialog open, and the secure source's pass phrases per second against the
 # raw BCryptGenRandom fill of the same bytes. Timed figures are medians over
-# RUNS runs (default 11) that alternate which program goes first.
-#   bench/compare.sh [BUILD]        BUILD defaults to build/bench/ARCH
-# Builds what it needs, then runs itself inside .ci/wine-session.
+# RUNS runs (default 11) that alternate which program goes first, the idle
+# window IDLE_SECONDS long (default 10). APP_EXE measures another vornelle.exe.
+# Runs inside the Wine session of a build folder, as `make bench` starts it:
+#   .ci/in-session ARCH --build build/bench vornelle baseline launch_wait passphrase_rate \
+#     -- bench/compare.sh
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-# The architecture measured: i686 where this machine runs 32-bit programs,
-# else x86_64 (ARCH chooses); its own build folder and Wine prefix.
-ARCH=${ARCH:-$(.ci/can-run --preferred)}
-BUILD=${1:-${BUILD:-build/bench/$ARCH}}
+BUILD=${VORNELLE_BUILD:?run through make bench (.ci/in-session)}
 RUNS=${RUNS:-11}
 IDLE_SECONDS=${IDLE_SECONDS:-10}
-export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
-
-if [ -z "${VORNELLE_BENCH_SESSION:-}" ]; then
-  .ci/setup || exit 1
-  [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset "$ARCH" -B "$BUILD" >/dev/null || exit 1
-  cmake --build "$BUILD" -j 2 --target baseline launch_wait passphrase_rate wine_keepalive \
-    >/dev/null || exit 1
-  [ -n "${APP_EXE:-}" ] || cmake --build "$BUILD" -j 2 --target vornelle >/dev/null \
-    || { echo "compare: vornelle.exe does not build" >&2; exit 1; }
-  keep=()
-  [ -e "$BUILD/tests/support/wine_keepalive.exe" ] && keep=(--keepalive "$BUILD/tests/support/wine_keepalive.exe")
-  ARCH=$ARCH VORNELLE_BENCH_SESSION=1 RUNS=$RUNS IDLE_SECONDS=$IDLE_SECONDS exec .ci/wine-session "${keep[@]}" "$0" "$BUILD"
-fi
 
 app=${APP_EXE:-$BUILD/app/vornelle.exe}
 base=$BUILD/bench/baseline/baseline.exe

@@ -1,17 +1,4 @@
-# Cross toolchain: 32-bit Windows (PE32, i686) with MinGW-w64's posix-thread
-# compilers: the product. The executables it builds are run under Wine, so
-# CTest and gtest_discover_tests reach them through the cross-compiling
-# emulator; the Wine session puts a `wine` of this architecture first on PATH.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 32-bit Windows (PE32, i686), the product. Its executables
+# run under Wine's 32-bit loader, or its 64-bit one in a 64-bit prefix (WoW64).
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

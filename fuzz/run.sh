@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the fuzz targets natively with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs each for a bounded number of inputs. On
-# demand only; not part of `make test`.
+# demand only (`make fuzz`); not part of `make test`. Native programs: no Wine
+# session.
 #   usage: fuzz/run.sh [TARGET...]
 #          (targets: command_tail text dialog_template; default all three)
 #   FUZZ_RUNS   inputs per target (default 1000000)
@@ -14,22 +15,9 @@ runs=${FUZZ_RUNS:-1000000}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(command_tail text dialog_template)
 
-# clang and its sanitizer and libFuzzer runtimes, installed once per machine.
-packages=(clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "fuzz: missing packages; run as root or install: ${missing[*]}" >&2
-    exit 1
-  fi
-  echo "fuzz: installing ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+# clang and its sanitizer and libFuzzer runtimes come from `.ci/setup fuzz`.
+command -v clang++ >/dev/null \
+  || { echo "fuzz: clang++ is missing; make fuzz installs it (.ci/setup fuzz)" >&2; exit 1; }
 
 flags=(-std=c++14 -g -O1 -Wall -Wextra -Werror
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined

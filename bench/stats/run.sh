@@ -6,36 +6,19 @@
 #  2. dieharder on the secure source's draw stream (must pass: no FAILED) and,
 #     with the same tests, on the time-seeded generator's draws (the negative
 #     control: must fail at least one test).
-# The dieharder package is installed when missing (needs root).
-#   bench/stats/run.sh [BUILD]       BUILD defaults to build/bench/ARCH
 # Environment: COUNT (pass phrases, default 1000000), TESTS (dieharder test
-# list, default below).
+# list, default below). Runs inside the Wine session of a build folder, as
+# `make stats` starts it (.ci/setup stats installs dieharder):
+#   .ci/in-session ARCH --build build/bench --setup stats chi_squared draw_stream \
+#     -- bench/stats/run.sh
 set -uo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-cd "$root"
-# The architecture measured: i686 where this machine runs 32-bit programs,
-# else x86_64 (ARCH chooses); its own build folder and Wine prefix.
-ARCH=${ARCH:-$(.ci/can-run --preferred)}
-BUILD=${1:-${BUILD:-build/bench/$ARCH}}
+BUILD=${VORNELLE_BUILD:?run through make stats (.ci/in-session)}
 COUNT=${COUNT:-1000000}
 # Chosen to finish in minutes on the secure stream (about 30 MB/s under Wine):
 # birthdays, OPERM5, 32x32 and 6x8 binary rank, count-the-1s stream, runs,
 # STS monobit, runs and serial (n = 1..16), RGB bit distribution (n = 4),
 # byte distribution, DAB DCT, DAB monobit 2.
 TESTS=${TESTS:-"0 1 2 3 8 15 100 101 102 200:4 205 206 209"}
-export WINEPREFIX=${WINEPREFIX:-$root/$BUILD/wineprefix}
-
-if [ -z "${VORNELLE_STATS_SESSION:-}" ]; then
-  if ! command -v dieharder >/dev/null; then
-    echo "stats: installing dieharder" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dieharder \
-      >/dev/null || { echo "stats: cannot install dieharder" >&2; exit 1; }
-  fi
-  .ci/setup || exit 1
-  [ -f "$BUILD/CMakeCache.txt" ] || cmake --preset "$ARCH" -B "$BUILD" >/dev/null || exit 1
-  cmake --build "$BUILD" -j 2 --target chi_squared draw_stream >/dev/null || exit 1
-  ARCH=$ARCH VORNELLE_STATS_SESSION=1 COUNT=$COUNT TESTS=$TESTS exec .ci/wine-session "$0" "$BUILD"
-fi
 
 bin=$BUILD/bench/stats
 logs=$BUILD/bench/stats/logs

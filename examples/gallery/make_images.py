@@ -5,9 +5,11 @@
 # Usage: make_images.py
 import math
 import os
-import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "cmake"))
+import image_files  # noqa: E402
 
 
 def mix(a, b, t):
@@ -31,21 +33,6 @@ def landscape(x, y, size):
     return colour
 
 
-def bitmap(width, height, pixel):
-    """A bottom-up 24-bit BMP of pixel(x, y) -> (r, g, b)."""
-    row_size = (width * 3 + 3) // 4 * 4
-    data = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        data += row + bytes(row_size - len(row))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 14 + 40)
-    return header + info + bytes(data)
-
-
 def star_coverage(x, y, size):
     """How much of pixel (x, y) the five-pointed star covers, 0 to 1, by
     4 x 4 supersampling."""
@@ -62,28 +49,13 @@ def star_coverage(x, y, size):
     return inside / 16
 
 
-def icon(size):
-    pixels = bytearray()
-    mask = bytearray()
-    mask_row = (size + 31) // 32 * 4
-    for y in range(size - 1, -1, -1):
-        bits = 0
-        for x in range(size):
-            alpha = star_coverage(x, y, size)
-            r, g, b = mix((255, 225, 90), (215, 140, 20), y / size)
-            a = round(alpha * 255)
-            # Premultiplied colours are not used in icons: straight alpha.
-            pixels += bytes((b, g, r, a))
-            bits = bits << 1 | (1 if a == 0 else 0)
-        mask += bits.to_bytes(size // 8, "big") + bytes(mask_row - size // 8)
-    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask),
-                       0, 0, 0, 0)
-    image = info + bytes(pixels) + bytes(mask)
-    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32,
-                                                      len(image), 22) + image
+def star_pixel(x, y, size):
+    """The star's colour and alpha (r, g, b, a) at pixel (x, y), y down."""
+    r, g, b = mix((255, 225, 90), (215, 140, 20), y / size)
+    return r, g, b, round(star_coverage(x, y, size) * 255)
 
 
 with open(os.path.join(HERE, "landscape.bmp"), "wb") as f:
-    f.write(bitmap(48, 48, lambda x, y: landscape(x, y, 48)))
+    f.write(image_files.bitmap(48, 48, lambda x, y: landscape(x, y, 48)))
 with open(os.path.join(HERE, "star.ico"), "wb") as f:
-    f.write(icon(32))
+    f.write(image_files.icon(32, lambda x, y: star_pixel(x, y, 32)))

@@ -8,7 +8,7 @@ failed=0
 pid=
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "$(basename "$0" .sh): no X display (run it inside .ci/wine-session)" >&2
+  echo "$(basename "$0" .sh): no X display (run it inside .ci/in-session)" >&2
   exit 1
 fi
 

@@ -32,6 +32,43 @@ std::string system_folder() {
     return std::string(folder, length);
 }
 
+// Where this process's system libraries really are. A 32-bit program on
+// 64-bit Windows (WoW64) is given system32 as its system folder, and the
+// platform redirects that name to SysWOW64, which is the path its loaded
+// libraries report; elsewhere it is the system folder itself.
+std::string loaded_system_folder() {
+    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
+    typedef UINT(WINAPI * Wow64FolderFunction)(LPSTR, UINT);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    IsWow64ProcessFunction is_wow64 =
+        (IsWow64ProcessFunction)(void*)GetProcAddress(kernel, "IsWow64Process");
+    Wow64FolderFunction wow64_folder =
+        (Wow64FolderFunction)(void*)GetProcAddress(kernel, "GetSystemWow64DirectoryA");
+    BOOL wow64 = FALSE;
+    if (!is_wow64 || !is_wow64(GetCurrentProcess(), &wow64) || !wow64) return system_folder();
+    char folder[MAX_PATH] = {};
+    UINT length = wow64_folder ? wow64_folder(folder, sizeof folder) : 0;
+    EXPECT_NE(length, 0u) << "a WoW64 process without a WoW64 system folder";
+    return std::string(folder, length);
+}
+
+// The same file, whatever the names: volume and file index of open handles.
+bool same_file(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::string* paths[] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                  OPEN_EXISTING, 0, NULL);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        BOOL read = GetFileInformationByHandle(file, &info[i]);
+        CloseHandle(file);
+        if (!read) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 typedef HMODULE (*Loader)(const char* name);
 
 struct LoaderCase {
@@ -49,8 +86,16 @@ TEST(SystemLibrary, TheSystemsOwnLibraryComesFromTheSystemFolder) {
         for (const char* name : {"bcrypt.dll", "KERNEL32.DLL"}) {
             HMODULE library = loader.load(name);
             ASSERT_NE(library, (HMODULE)0) << loader.what << " " << name;
-            EXPECT_EQ(_stricmp(folder_of(module_path(library)).c_str(), system_folder().c_str()), 0)
-                << loader.what << " " << name << ": " << module_path(library);
+            std::string path = module_path(library);
+            // Wine's WoW64 keeps the system32 name, Windows reports SysWOW64:
+            // either is this process's system folder, and the file is the one
+            // that the system folder's name leads to.
+            std::string folder = folder_of(path);
+            EXPECT_TRUE(_stricmp(folder.c_str(), loaded_system_folder().c_str()) == 0 ||
+                        _stricmp(folder.c_str(), system_folder().c_str()) == 0)
+                << loader.what << " " << name << ": " << path;
+            EXPECT_TRUE(same_file(path, system_folder() + "\\" + name))
+                << loader.what << " " << name << ": " << path;
             FreeLibrary(library);
         }
     }

@@ -430,8 +430,9 @@ class DialogRecord : public CreationTest, public ::testing::WithParamInterface<D
 
 TEST_P(DialogRecord, CarriesModeStyleShowCommandAndFont) {
     const DialogRecordCase& c = GetParam();
+    SetLastError(0);
     HWND dialog = keep(new_dialog(c.mode, NULL, "Record", -1, -1, 200, 90, c.style, 0));
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog, nullptr) << "the platform's last error: " << GetLastError();
     WindowRecord* record = find_record(dialog);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->window, dialog);

@@ -4,49 +4,26 @@
 # bitmap upside down shows) and a 32x32 icon of one colour with a transparent
 # edge. Usage: make_test_images.py
 import os
-import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "cmake"))
+import image_files  # noqa: E402
 
 
 def bitmap(width, height, colour):
-    """A bottom-up 24-bit BMP filled with colour (r, g, b); the top-left
-    pixel is white."""
-    row_size = (width * 3 + 3) // 4 * 4
-    rows = []
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = (255, 255, 255) if (x, y) == (0, 0) else colour
-            row += bytes((b, g, r))
-        row += bytes(row_size - len(row))
-        rows.append(bytes(row))
-    pixels = b"".join(rows)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    return header + info + pixels
+    """A 24-bit BMP filled with colour (r, g, b); the top-left pixel is white."""
+    return image_files.bitmap(
+        width, height, lambda x, y: (255, 255, 255) if (x, y) == (0, 0) else colour)
 
 
 def icon(size, colour):
-    """A .ico with one 32-bit image of size x size, colour (r, g, b) inside a
-    transparent one-pixel edge."""
-    r, g, b = colour
-    pixels = bytearray()
-    mask = bytearray()
-    mask_row = (size + 31) // 32 * 4
-    for y in range(size - 1, -1, -1):
-        bits = 0
-        for x in range(size):
-            edge = x in (0, size - 1) or y in (0, size - 1)
-            pixels += bytes((0, 0, 0, 0)) if edge else bytes((b, g, r, 255))
-            bits = bits << 1 | (1 if edge else 0)
-        mask += bits.to_bytes(size // 8, "big") + bytes(mask_row - size // 8)
-    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask),
-                       0, 0, 0, 0)
-    image = info + bytes(pixels) + bytes(mask)
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), 6 + 16)
-    return directory + entry + image
+    """A 32-bit .ico of size x size, colour (r, g, b) inside a transparent
+    one-pixel edge."""
+    def pixel(x, y):
+        edge = x in (0, size - 1) or y in (0, size - 1)
+        return (0, 0, 0, 0) if edge else colour + (255,)
+    return image_files.icon(size, pixel)
 
 
 FILES = {
