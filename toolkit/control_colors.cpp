@@ -3,7 +3,7 @@
 // paints its background. Combo boxes colour their edit field and list as well.
 #include "toolkit/control_colors.h"
 
-#include "toolkit/controls.h"
+#include "toolkit/control_kind.h"
 #include "toolkit/window_registry.h"
 
 namespace vornelle {

@@ -6,7 +6,7 @@
 
 #include "runtime/startup_record.h"
 #include "toolkit/canvas.h"
-#include "toolkit/controls.h"
+#include "toolkit/control_kind.h"
 
 namespace vornelle {
 
