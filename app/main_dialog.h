@@ -28,7 +28,7 @@ const uint32_t INTRO_TEXT_LENGTH = 275;
 // The dialog's controls, in the order they are added; the introduction label's
 // text is null here and is put together when the dialog is built.
 const int MAIN_DIALOG_CONTROL_COUNT = 4;
-extern const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
+extern const ControlRow MainDialogControlTable[MAIN_DIALOG_CONTROL_COUNT];
 
 // The main dialog's window handle: 0 until the main function makes it, and 0
 // again when it could not.
@@ -41,7 +41,7 @@ extern RandomFill passphraseFill;
 // The introduction text, put together piece by piece into intro.
 void build_intro_text(ActivationRecord* activation, Text* intro);
 
-// The main dialog, hidden, with every control of MAIN_DIALOG_CONTROLS (each
+// The main dialog, hidden, with every control of MainDialogControlTable (each
 // added whatever became of the ones before it); null when the dialog itself
 // cannot be made.
 HWND build_main_dialog();

@@ -98,7 +98,7 @@ TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
     HDC screen = GetDC(NULL);
     EXPECT_EQ(logFont.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
     ReleaseDC(NULL, screen);
-    for (const ControlRow& control : MAIN_DIALOG_CONTROLS) {
+    for (const ControlRow& control : MainDialogControlTable) {
         EXPECT_EQ((HFONT)SendMessageA(GetDlgItem(dialog_, control.id), WM_GETFONT, 0, 0), font)
             << control.id;
     }
@@ -125,7 +125,7 @@ TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
     HFONT dialogFont = find_record(dialog_)->font;
     ASSERT_NE(dialogFont, nullptr);
     for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
-        const ControlRow& row = MAIN_DIALOG_CONTROLS[i];
+        const ControlRow& row = MainDialogControlTable[i];
         const LaidOut& expected = LAID_OUT[i];
         SCOPED_TRACE(row.id);
         EXPECT_EQ(row.id, expected.id);
