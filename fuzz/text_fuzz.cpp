@@ -67,12 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string before = models[i], result;
         switch (op & 7) {
             case 0: {  // assign bytes of the input
-                uint32_t n = in.byte();
-                if (n > in.size) n = (uint32_t)in.size;
-                text_assign(&activation, &texts[i], (const char*)in.data, n);
-                result.assign((const char*)in.data, n);
-                in.data += n;
-                in.size -= n;
+                uint32_t n;
+                const char* bytes = in.take(in.byte(), &n);
+                text_assign(&activation, &texts[i], bytes, n);
+                result.assign(bytes, n);
                 break;
             }
             case 1: {  // assign a slice of another text, or of the target itself
@@ -94,12 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 4: {  // append bytes of the input
-                uint32_t n = in.byte();
-                if (n > in.size) n = (uint32_t)in.size;
-                text_append(&activation, &texts[i], (const char*)in.data, n);
-                result = models[i] + std::string((const char*)in.data, n);
-                in.data += n;
-                in.size -= n;
+                uint32_t n;
+                const char* bytes = in.take(in.byte(), &n);
+                text_append(&activation, &texts[i], bytes, n);
+                result = models[i] + std::string(bytes, n);
                 break;
             }
             case 5: {  // append a slice of another text, or of the target itself
