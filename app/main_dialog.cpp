@@ -42,24 +42,22 @@ static const TextPiece IntroPieceTable[] = {
 };
 #undef VORNELLE_PIECE
 
-// The button's caption, and the box's style: bordered, reached with Tab,
-// read-only.
-static const char GENERATE_CAPTION[] = "Generate WPA-PSK (Pass phrase) Now";
+// The box's style: bordered, reached with Tab, read-only.
 static const uint32_t PASSPHRASE_BOX_STYLE = WS_BORDER | WS_TABSTOP | ES_READONLY;
 
 // The controls in the order they are added, two lines a row: what the control
 // is, then where it goes and how it looks.
 // clang-format off
 const ControlRow MainDialogControlTable[MAIN_DIALOG_CONTROL_COUNT] = {
-    // id                kind        className  text              items
+    // id                kind        className  text                                  items
     //   x    y    width  height  style                 extendedStyle     callback
-    {ID_INTRO_LABEL,     Label,      0,         0,                0,
+    {ID_INTRO_LABEL,     Label,      0,         0,                                    0,
          10,  10,  460,   40,     0,                    0,                0},
-    {ID_PASSPHRASE_BOX,  TextBox,    0,         "",               0,
+    {ID_PASSPHRASE_BOX,  TextBox,    0,         "",                                   0,
          10,  50,  460,   22,     PASSPHRASE_BOX_STYLE, WS_EX_CLIENTEDGE, 0},
-    {ID_GENERATE_BUTTON, PushButton, 0,         GENERATE_CAPTION, 0,
+    {ID_GENERATE_BUTTON, PushButton, 0,         "Generate WPA-PSK (Pass phrase) Now", 0,
          130, 80,  220,   25,     0,                    0,                generate_handler},
-    {ID_CREDIT_LABEL,    Label,      0,         CREDIT_NOTICE,    0,
+    {ID_CREDIT_LABEL,    Label,      0,         CREDIT_NOTICE,                        0,
          300, 110, 220,   33,     0,                    0,                0},
 };
 // clang-format on
