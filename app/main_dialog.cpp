@@ -43,14 +43,25 @@ static const TextPiece IntroPieceTable[] = {
 };
 #undef VORNELLE_PIECE
 
-const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT] = {
-    {ID_INTRO_LABEL, Label, 0, 0, 0, 10, 10, 460, 40, 0, 0, 0},
-    {ID_PASSPHRASE_BOX, TextBox, 0, "", 0, 10, 50, 460, 22, WS_BORDER | WS_TABSTOP | ES_READONLY,
-     WS_EX_CLIENTEDGE, 0},
-    {ID_GENERATE_BUTTON, PushButton, 0, "Generate WPA-PSK (Pass phrase) Now", 0, 130, 80, 220, 25,
-     0, 0, generate_handler},
-    {ID_CREDIT_LABEL, Label, 0, CREDIT_NOTICE, 0, 300, 110, 220, 33, 0, 0, 0},
+// The box's style: bordered, reached with Tab, read-only.
+static const uint32_t PASSPHRASE_BOX_STYLE = WS_BORDER | WS_TABSTOP | ES_READONLY;
+
+// The controls in the order they are added, two lines a row: what the control
+// is, then where it goes and how it looks.
+// clang-format off
+const ControlRow MainDialogControlTable[MAIN_DIALOG_CONTROL_COUNT] = {
+    // id                kind        className  text                                  items
+    //   x    y    width  height  style                 extendedStyle     callback
+    {ID_INTRO_LABEL,     Label,      0,         0,                                    0,
+         10,  10,  460,   40,     0,                    0,                0},
+    {ID_PASSPHRASE_BOX,  TextBox,    0,         "",                                   0,
+         10,  50,  460,   22,     PASSPHRASE_BOX_STYLE, WS_EX_CLIENTEDGE, 0},
+    {ID_GENERATE_BUTTON, PushButton, 0,         "Generate WPA-PSK (Pass phrase) Now", 0,
+         130, 80,  220,   25,     0,                    0,                generate_handler},
+    {ID_CREDIT_LABEL,    Label,      0,         CREDIT_NOTICE,                        0,
+         300, 110, 220,   33,     0,                    0,                0},
 };
+// clang-format on
 
 void build_intro_text(ActivationRecord* activation, Text* intro) {
     Text piece = {0};
@@ -94,7 +105,7 @@ HWND build_main_dialog() {
     build_intro_text(&activation, &intro);
     ControlRow rows[MAIN_DIALOG_CONTROL_COUNT];
     for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
-        rows[i] = MAIN_DIALOG_CONTROLS[i];
+        rows[i] = MainDialogControlTable[i];
         if (!rows[i].text) rows[i].text = text_chars(intro);
     }
     add_controls(dialog, rows, MAIN_DIALOG_CONTROL_COUNT);

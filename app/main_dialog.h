@@ -28,7 +28,7 @@ const uint32_t INTRO_TEXT_LENGTH = 275;
 // The dialog's controls, in the order they are added; the introduction label's
 // text is null here and is put together when the dialog is built.
 const int MAIN_DIALOG_CONTROL_COUNT = 4;
-extern const ControlRow MAIN_DIALOG_CONTROLS[MAIN_DIALOG_CONTROL_COUNT];
+extern const ControlRow MainDialogControlTable[MAIN_DIALOG_CONTROL_COUNT];
 
 // The main function's result, the process exit code: 0 once the user has
 // closed the dialog, 1 when the dialog could not be made.
@@ -46,7 +46,7 @@ extern RandomFill passphraseFill;
 // The introduction text, put together piece by piece into intro.
 void build_intro_text(ActivationRecord* activation, Text* intro);
 
-// The main dialog, hidden, with every control of MAIN_DIALOG_CONTROLS (each
+// The main dialog, hidden, with every control of MainDialogControlTable (each
 // added whatever became of the ones before it); null when the dialog itself
 // cannot be made.
 HWND build_main_dialog();

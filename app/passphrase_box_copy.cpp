@@ -10,7 +10,7 @@
 
 namespace vornelle {
 
-const char* const PRIVATE_COPY_FORMATS[PRIVATE_COPY_FORMAT_COUNT] = {
+const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT] = {
     "ExcludeClipboardContentFromMonitorProcessing",
     "CanIncludeInClipboardHistory",
     "CanUploadToCloudClipboard",
@@ -109,7 +109,7 @@ bool copy_selection_privately(HWND box) {
     if (put) {
         EmptyClipboard();
         for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
-            UINT format = RegisterClipboardFormatA(PRIVATE_COPY_FORMATS[i]);
+            UINT format = RegisterClipboardFormatA(PrivateCopyFormatTable[i]);
             if (put && format && SetClipboardData(format, marks[i]))
                 marks[i] = 0;
             else

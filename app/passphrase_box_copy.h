@@ -10,7 +10,7 @@ namespace vornelle {
 // the DWORD 0: the first asks clipboard monitors to leave the content alone,
 // the other two keep it out of clipboard history and the cloud clipboard.
 const int PRIVATE_COPY_FORMAT_COUNT = 3;
-extern const char* const PRIVATE_COPY_FORMATS[PRIVATE_COPY_FORMAT_COUNT];
+extern const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT];
 
 // The window procedure the box had before attach_private_copy: the edit
 // control's own, which every other message still reaches.
@@ -29,7 +29,7 @@ void attach_private_copy(HWND box);
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Puts the box's selected text on the clipboard as CF_UNICODETEXT (the platform
-// adds the other text formats) with the formats of PRIVATE_COPY_FORMATS. An
+// adds the other text formats) with the formats of PrivateCopyFormatTable. An
 // empty selection, a clipboard that another program holds open, or memory
 // running out before the clipboard is opened leaves the clipboard as it was;
 // should the platform refuse a format once it is open, the clipboard is left

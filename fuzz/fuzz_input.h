@@ -12,6 +12,15 @@ struct FuzzInput {
         --size;
         return *data++;
     }
+    // The next count bytes (fewer where the input ends), whose number goes to
+    // *taken.
+    const char* take(uint32_t count, uint32_t* taken) {
+        *taken = count < size ? count : (uint32_t)size;
+        const char* at = (const char*)data;
+        data += *taken;
+        size -= *taken;
+        return at;
+    }
     // Four bytes, least significant first.
     uint32_t word() {
         uint32_t w = byte();

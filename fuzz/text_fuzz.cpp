@@ -42,6 +42,17 @@ char* fuzz_allocator(uint32_t size) {
     return block;
 }
 
+// A slice of a text chosen by the input: a start inside it (0 when it is
+// empty) and a length that stays inside it.
+struct Slice {
+    uint32_t start, length;
+};
+Slice pick_slice(FuzzInput& in, Text t) {
+    uint32_t length = text_length(t);
+    uint32_t start = length ? in.byte() % length : 0;
+    return {start, length ? in.byte() % (length - start + 1) : 0};
+}
+
 std::string str(Text t) {
     return std::string(text_chars(t), text_length(t));
 }
@@ -67,20 +78,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string before = models[i], result;
         switch (op & 7) {
             case 0: {  // assign bytes of the input
-                uint32_t n = in.byte();
-                if (n > in.size) n = (uint32_t)in.size;
-                text_assign(&activation, &texts[i], (const char*)in.data, n);
-                result.assign((const char*)in.data, n);
-                in.data += n;
-                in.size -= n;
+                uint32_t n;
+                const char* bytes = in.take(in.byte(), &n);
+                text_assign(&activation, &texts[i], bytes, n);
+                result.assign(bytes, n);
                 break;
             }
             case 1: {  // assign a slice of another text, or of the target itself
-                uint32_t length = text_length(texts[j]);
-                uint32_t start = length ? in.byte() % length : 0;
-                uint32_t n = length ? in.byte() % (length - start + 1) : 0;
-                text_assign(&activation, &texts[i], texts[j].bytes ? texts[j].bytes + start : 0, n);
-                result = models[j].substr(start, n);
+                Slice at = pick_slice(in, texts[j]);
+                const char* from = texts[j].bytes ? texts[j].bytes + at.start : 0;
+                text_assign(&activation, &texts[i], from, at.length);
+                result = models[j].substr(at.start, at.length);
                 break;
             }
             case 2:
@@ -94,20 +102,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 4: {  // append bytes of the input
-                uint32_t n = in.byte();
-                if (n > in.size) n = (uint32_t)in.size;
-                text_append(&activation, &texts[i], (const char*)in.data, n);
-                result = models[i] + std::string((const char*)in.data, n);
-                in.data += n;
-                in.size -= n;
+                uint32_t n;
+                const char* bytes = in.take(in.byte(), &n);
+                text_append(&activation, &texts[i], bytes, n);
+                result = models[i] + std::string(bytes, n);
                 break;
             }
             case 5: {  // append a slice of another text, or of the target itself
-                uint32_t length = text_length(texts[j]);
-                uint32_t start = length ? in.byte() % length : 0;
-                uint32_t n = length ? in.byte() % (length - start + 1) : 0;
-                text_append(&activation, &texts[i], texts[j].bytes ? texts[j].bytes + start : 0, n);
-                result = models[i] + models[j].substr(start, n);
+                Slice at = pick_slice(in, texts[j]);
+                const char* from = texts[j].bytes ? texts[j].bytes + at.start : 0;
+                text_append(&activation, &texts[i], from, at.length);
+                result = models[i] + models[j].substr(at.start, at.length);
                 break;
             }
             case 6:

@@ -9,6 +9,8 @@ namespace vornelle {
 
 // All six exceptions masked, 64-bit significand, round to nearest, and the
 // infinity-control bit: the environment the whole process computes in.
+// Why: seeds and draws then round alike on every run and machine (nearest, in
+// extended precision), and no floating-point fault can stop the program mid-call.
 const uint16_t FPU_PROCESS_CONTROL_WORD = 0x133F;
 
 struct FpuState {

@@ -3,22 +3,25 @@
 // paints its background. Combo boxes colour their edit field and list as well.
 #include "toolkit/control_colors.h"
 
-#include "toolkit/controls.h"
+#include "toolkit/control_kind.h"
 #include "toolkit/window_registry.h"
 
 namespace vornelle {
 
 HWND droppedCombo;
 
+// clang-format off
 const SystemColorRow SystemColorTable[SYSTEM_COLOR_ROW_COUNT] = {
-    {WM_CTLCOLORMSGBOX, COLOR_MENUTEXT, COLOR_MENU},
-    {WM_CTLCOLOREDIT, COLOR_WINDOWTEXT, COLOR_WINDOW},
-    {WM_CTLCOLORLISTBOX, COLOR_WINDOWTEXT, COLOR_WINDOW},
-    {WM_CTLCOLORBTN, COLOR_BTNTEXT, COLOR_BTNFACE},
-    {WM_CTLCOLORDLG, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+    // message             textIndex         backIndex
+    {WM_CTLCOLORMSGBOX,    COLOR_MENUTEXT,   COLOR_MENU},
+    {WM_CTLCOLOREDIT,      COLOR_WINDOWTEXT, COLOR_WINDOW},
+    {WM_CTLCOLORLISTBOX,   COLOR_WINDOWTEXT, COLOR_WINDOW},
+    {WM_CTLCOLORBTN,       COLOR_BTNTEXT,    COLOR_BTNFACE},
+    {WM_CTLCOLORDLG,       COLOR_WINDOWTEXT, COLOR_BTNFACE},
     {WM_CTLCOLORSCROLLBAR, COLOR_WINDOWTEXT, COLOR_SCROLLBAR},
-    {WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+    {WM_CTLCOLORSTATIC,    COLOR_WINDOWTEXT, COLOR_BTNFACE},
 };
+// clang-format on
 
 // The edit field and the list of a combo box are coloured as a text box.
 static const SystemColorRow comboPartColors = {0, COLOR_WINDOWTEXT, COLOR_WINDOW};

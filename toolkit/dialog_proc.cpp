@@ -6,8 +6,8 @@
 #include <stddef.h>
 
 #include "toolkit/control_colors.h"
+#include "toolkit/control_kind.h"
 #include "toolkit/control_text.h"
-#include "toolkit/controls.h"
 #include "toolkit/modal.h"
 #include "toolkit/window_registry.h"
 

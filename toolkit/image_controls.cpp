@@ -6,7 +6,7 @@
 
 #include "runtime/startup_record.h"
 #include "toolkit/canvas.h"
-#include "toolkit/controls.h"
+#include "toolkit/control_kind.h"
 
 namespace vornelle {
 
@@ -31,12 +31,15 @@ struct ImageKindRow {
 };
 
 // Rows for kinds 10 to 13, in order.
+// clang-format off
 const ImageKindRow ImageKindTable[] = {
-    {Image, STM_SETIMAGE, IMAGE_SIZE_OWN, SS_BITMAP, SS_ICON, false},
-    {FittedImage, STM_SETIMAGE, IMAGE_SIZE_CLIENT, SS_BITMAP, SS_ICON, false},
-    {ImageButton, BM_SETIMAGE, IMAGE_SIZE_OWN, BS_BITMAP, BS_ICON, true},
-    {FittedImageButton, BM_SETIMAGE, IMAGE_SIZE_PIXELS, BS_BITMAP, BS_ICON, true},
+    // kind             setImageMessage sizeRule           iconClearedStyle iconAddedStyle takesDefaultButton
+    {Image,             STM_SETIMAGE,   IMAGE_SIZE_OWN,    SS_BITMAP,       SS_ICON,       false},
+    {FittedImage,       STM_SETIMAGE,   IMAGE_SIZE_CLIENT, SS_BITMAP,       SS_ICON,       false},
+    {ImageButton,       BM_SETIMAGE,    IMAGE_SIZE_OWN,    BS_BITMAP,       BS_ICON,       true},
+    {FittedImageButton, BM_SETIMAGE,    IMAGE_SIZE_PIXELS, BS_BITMAP,       BS_ICON,       true},
 };
+// clang-format on
 
 const ImageKindRow* image_kind_row(int32_t kind) {
     if (kind < Image || kind > FittedImageButton) return 0;

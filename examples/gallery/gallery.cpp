@@ -62,47 +62,69 @@ LONG_PTR scroll_moved(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 const int32_t CELL = 92;
 const int32_t CELLS_LEFT = 240;
 
-// The gallery's controls, in the order they are added. A style of 0 takes the
+// The gallery's controls, in the order they are added, two lines a row: what
+// the control is, then where it goes and how it looks. A style of 0 takes the
 // kind's default style; the toolkit adds the bits each kind needs.
+// clang-format off
 const ControlRow GalleryControlTable[] = {
+    // id                            kind                className     text                                   items
+    //   x                          y    width  height  style                          extendedStyle  callback
     // Left column: buttons in a group frame, then text controls.
-    {ID_BUTTONS_GROUP, GroupFrame, 0, "Buttons", 0, 12, 6, 210, 134, 0, 0, 0},
-    {ID_CHECK_BOX, CheckBox, 0, "Check box", 0, 24, 28, 186, 20, 0, 0, 0},
-    {ID_THREE_STATE, ThreeStateCheckBox, 0, "Three-state check box", 0, 24, 52, 186, 20, 0, 0, 0},
-    {ID_RADIO_ONE, RadioButton, 0, "Radio button", 0, 24, 76, 186, 20, WS_TABSTOP | WS_GROUP, 0, 0},
-    {ID_RADIO_TWO, RadioButton, 0, "Another radio button", 0, 24, 100, 186, 20, 0, 0, 0},
-    {ID_LABEL, Label, 0, "A label: text in the dialog's font.", 0, 12, 150, 210, 16, 0, 0, 0},
-    {ID_TEXT_BOX, TextBox, 0, "A text box", 0, 12, 170, 210, 22, 0, 0, 0},
-    {ID_COMBO_BOX, ComboBox, 0, "", COLOUR_NAMES, 12, 202, 210, 140, 0, 0, 0},
-    {ID_LIST_BOX, ListBox, 0, "", FRUIT_NAMES, 12, 234, 210, 84, 0, 0, 0},
-    {ID_COLOURED_LABEL, Label, 0, "A label with colours of its own", 0, 12, 326, 210, 80,
-     SS_CENTER | SS_CENTERIMAGE, 0, 0},
+    {ID_BUTTONS_GROUP,               GroupFrame,         0,            "Buttons",                             0,
+         12,                        6,   210,   134,    0,                             0,             0},
+    {ID_CHECK_BOX,                   CheckBox,           0,            "Check box",                           0,
+         24,                        28,  186,   20,     0,                             0,             0},
+    {ID_THREE_STATE,                 ThreeStateCheckBox, 0,            "Three-state check box",               0,
+         24,                        52,  186,   20,     0,                             0,             0},
+    {ID_RADIO_ONE,                   RadioButton,        0,            "Radio button",                        0,
+         24,                        76,  186,   20,     WS_TABSTOP | WS_GROUP,         0,             0},
+    {ID_RADIO_TWO,                   RadioButton,        0,            "Another radio button",                0,
+         24,                        100, 186,   20,     0,                             0,             0},
+    {ID_LABEL,                       Label,              0,            "A label: text in the dialog's font.", 0,
+         12,                        150, 210,   16,     0,                             0,             0},
+    {ID_TEXT_BOX,                    TextBox,            0,            "A text box",                          0,
+         12,                        170, 210,   22,     0,                             0,             0},
+    {ID_COMBO_BOX,                   ComboBox,           0,            "",                                    COLOUR_NAMES,
+         12,                        202, 210,   140,    0,                             0,             0},
+    {ID_LIST_BOX,                    ListBox,            0,            "",                                    FRUIT_NAMES,
+         12,                        234, 210,   84,     0,                             0,             0},
+    {ID_COLOURED_LABEL,              Label,              0,            "A label with colours of its own",     0,
+         12,                        326, 210,   80,     SS_CENTER | SS_CENTERIMAGE,    0,             0},
 
     // Right column: the four image kinds in an etched frame, each captioned.
-    {ID_IMAGE_FRAME, EtchedFrame, 0, "", 0, 238, 6, 370, 152, 0, 0, 0},
-    {ID_IMAGE, Image, 0, "LANDSCAPE", 0, CELLS_LEFT + 21, 32, 48, 48, 0, 0, 0},
-    {ID_FITTED_IMAGE, FittedImage, 0, "LANDSCAPE", 0, CELLS_LEFT + CELL + 9, 20, 72, 72, 0, 0, 0},
-    {ID_IMAGE_BUTTON, ImageButton, 0, "STAR", 0, CELLS_LEFT + 2 * CELL + 9, 20, 72, 72, 0, 0, 0},
-    {ID_FITTED_IMAGE_BUTTON, FittedImageButton, 0, "LANDSCAPE", 0, CELLS_LEFT + 3 * CELL + 9, 20,
-     72, 72, 0, 0, 0},
-    {ID_IMAGE_CAPTION, Label, 0, "Image", 0, CELLS_LEFT, 104, CELL, 32, SS_CENTER, 0, 0},
-    {ID_FITTED_IMAGE_CAPTION, Label, 0, "Fitted image", 0, CELLS_LEFT + CELL, 104, CELL, 32,
-     SS_CENTER, 0, 0},
-    {ID_IMAGE_BUTTON_CAPTION, Label, 0, "Image button", 0, CELLS_LEFT + 2 * CELL, 104, CELL, 32,
-     SS_CENTER, 0, 0},
-    {ID_FITTED_IMAGE_BUTTON_CAPTION, Label, 0, "Fitted image\nbutton", 0, CELLS_LEFT + 3 * CELL,
-     104, CELL, 32, SS_CENTER, 0, 0},
+    {ID_IMAGE_FRAME,                 EtchedFrame,        0,            "",                                    0,
+         238,                       6,   370,   152,    0,                             0,             0},
+    {ID_IMAGE,                       Image,              0,            "LANDSCAPE",                           0,
+         CELLS_LEFT + 21,           32,  48,    48,     0,                             0,             0},
+    {ID_FITTED_IMAGE,                FittedImage,        0,            "LANDSCAPE",                           0,
+         CELLS_LEFT + CELL + 9,     20,  72,    72,     0,                             0,             0},
+    {ID_IMAGE_BUTTON,                ImageButton,        0,            "STAR",                                0,
+         CELLS_LEFT + 2 * CELL + 9, 20,  72,    72,     0,                             0,             0},
+    {ID_FITTED_IMAGE_BUTTON,         FittedImageButton,  0,            "LANDSCAPE",                           0,
+         CELLS_LEFT + 3 * CELL + 9, 20,  72,    72,     0,                             0,             0},
+    {ID_IMAGE_CAPTION,               Label,              0,            "Image",                               0,
+         CELLS_LEFT,                104, CELL,  32,     SS_CENTER,                     0,             0},
+    {ID_FITTED_IMAGE_CAPTION,        Label,              0,            "Fitted image",                        0,
+         CELLS_LEFT + CELL,         104, CELL,  32,     SS_CENTER,                     0,             0},
+    {ID_IMAGE_BUTTON_CAPTION,        Label,              0,            "Image button",                        0,
+         CELLS_LEFT + 2 * CELL,     104, CELL,  32,     SS_CENTER,                     0,             0},
+    {ID_FITTED_IMAGE_BUTTON_CAPTION, Label,              0,            "Fitted image\nbutton",                0,
+         CELLS_LEFT + 3 * CELL,     104, CELL,  32,     SS_CENTER,                     0,             0},
 
     // A canvas between two scroll bars, a control of a class of our own, and
     // the default button.
-    {ID_CANVAS, Canvas, 0, "", 0, 238, 166, 353, 172, 0, 0, 0},
-    {ID_VERTICAL_SCROLL, ScrollBar, 0, "", 0, 591, 166, 17, 172, 0, 0, scroll_moved},
-    {ID_HORIZONTAL_SCROLL, ScrollBar, 0, "", 0, 238, 338, 353, 17, 0, 0, scroll_moved},
-    {ID_SWATCH, CustomClass, SWATCH_CLASS, "A control of a class of its own", 0, 238, 366, 282, 40,
-     WS_CHILD | WS_VISIBLE, 0, 0},
-    {ID_CLOSE, PushButton, 0, "Close", 0, 530, 374, 78, 26, WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
-     close_clicked},
+    {ID_CANVAS,                      Canvas,             0,            "",                                    0,
+         238,                       166, 353,   172,    0,                             0,             0},
+    {ID_VERTICAL_SCROLL,             ScrollBar,          0,            "",                                    0,
+         591,                       166, 17,    172,    0,                             0,             scroll_moved},
+    {ID_HORIZONTAL_SCROLL,           ScrollBar,          0,            "",                                    0,
+         238,                       338, 353,   17,     0,                             0,             scroll_moved},
+    {ID_SWATCH,                      CustomClass,        SWATCH_CLASS, "A control of a class of its own",     0,
+         238,                       366, 282,   40,     WS_CHILD | WS_VISIBLE,         0,             0},
+    {ID_CLOSE,                       PushButton,         0,            "Close",                               0,
+         530,                       374, 78,    26,     WS_TABSTOP | BS_DEFPUSHBUTTON, 0,             close_clicked},
 };
+// clang-format on
 const int32_t GALLERY_CONTROL_COUNT = sizeof GalleryControlTable / sizeof GalleryControlTable[0];
 
 // ---- Callbacks -------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "passphrase/random_source.h"
 #include "process/startup.h"
 #include "runtime/system_memory.h"
+#include "tests/support/control_row_check.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/toolkit_fixture.h"
 #include "tests/support/window_class.h"
@@ -98,7 +99,7 @@ TEST_F(MainDialogPartsTest, EveryControlHasTheDialogFont) {
     HDC screen = GetDC(NULL);
     EXPECT_EQ(logFont.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
     ReleaseDC(NULL, screen);
-    for (const ControlRow& control : MAIN_DIALOG_CONTROLS) {
+    for (const ControlRow& control : MainDialogControlTable) {
         EXPECT_EQ((HFONT)SendMessageA(GetDlgItem(dialog_, control.id), WM_GETFONT, 0, 0), font)
             << control.id;
     }
@@ -122,10 +123,8 @@ const LaidOut LAID_OUT[] = {
 
 TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
     ASSERT_EQ(sizeof LAID_OUT / sizeof LAID_OUT[0], (size_t)MAIN_DIALOG_CONTROL_COUNT);
-    HFONT dialogFont = find_record(dialog_)->font;
-    ASSERT_NE(dialogFont, nullptr);
     for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
-        const ControlRow& row = MAIN_DIALOG_CONTROLS[i];
+        const ControlRow& row = MainDialogControlTable[i];
         const LaidOut& expected = LAID_OUT[i];
         SCOPED_TRACE(row.id);
         EXPECT_EQ(row.id, expected.id);
@@ -136,29 +135,7 @@ TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
         EXPECT_EQ(row.style, expected.style);
         EXPECT_EQ(row.extendedStyle, expected.extendedStyle);
         EXPECT_EQ(row.callback, row.id == ID_GENERATE_BUTTON ? generate_handler : nullptr);
-
-        HWND control = GetDlgItem(dialog_, row.id);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(lstrcmpiA(vornelle_test::class_of(control).c_str(), expected.className), 0)
-            << vornelle_test::class_of(control);
-        EXPECT_EQ(GetParent(control), dialog_);
-        RECT rect = {};
-        GetWindowRect(control, &rect);
-        MapWindowPoints(NULL, dialog_, (POINT*)&rect, 2);
-        EXPECT_EQ(rect.left, row.x);
-        EXPECT_EQ(rect.top, row.y);
-        EXPECT_EQ(rect.right - rect.left, row.width);
-        EXPECT_EQ(rect.bottom - rect.top, row.height);
-        EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), dialogFont);
-        EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE);
-
-        WindowRecord* record = find_record(control);
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->window, control);
-        EXPECT_EQ(record->parent, dialog_);
-        EXPECT_EQ(record->flags, (uint32_t)(RECORD_CONTROL | RECORD_PIXELS));
-        EXPECT_EQ(record->kind, row.kind);
-        EXPECT_EQ(record->callback, row.callback);
+        vornelle_test::expect_control_as_row(dialog_, row, expected.className);
     }
     HWND box = GetDlgItem(dialog_, ID_PASSPHRASE_BOX);
     EXPECT_TRUE(GetWindowLongA(box, GWL_STYLE) & ES_READONLY);

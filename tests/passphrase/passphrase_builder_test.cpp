@@ -26,6 +26,14 @@ bool record_draw(void* context, double* draw) {
     return true;
 }
 
+// Builds a pass phrase from the random source seeded with seconds, recording
+// every integer draw it takes.
+bool build_seeded(double seconds, RecordingDraws* draws, char* phrase) {
+    seed(seconds);
+    DrawSource source = {record_draw, draws};
+    return build_passphrase(source, phrase);
+}
+
 // Always the same draw; counts how often it was asked; fails after a limit.
 struct FixedDraws {
     double value;
@@ -48,11 +56,9 @@ TEST(PassphraseBuilder, AlphabetIsDigitsUpperLowerInOrder) {
 }
 
 TEST(PassphraseBuilder, MidnightSeedGivesTheKnownFirstCharacters) {
-    seed(0.0);
     RecordingDraws draws;
-    DrawSource source = {record_draw, &draws};
     char phrase[PASSPHRASE_LENGTH + 1];
-    ASSERT_TRUE(build_passphrase(source, phrase));
+    ASSERT_TRUE(build_seeded(0.0, &draws, phrase));
 
     // First character: last = 0 is position 1 ("0"); its skip draw 67387907 is 0.
     // Second: last = 1849087503 is position 54 ("r"); its skip draw gives 4.
@@ -72,11 +78,9 @@ TEST(PassphraseBuilder, MidnightSeedGivesTheKnownFirstCharacters) {
 }
 
 TEST(PassphraseBuilder, IntegerFormOfEveryCharacterAndSkip) {
-    seed(4321.125);
     RecordingDraws draws;
-    DrawSource source = {record_draw, &draws};
     char phrase[PASSPHRASE_LENGTH + 1];
-    ASSERT_TRUE(build_passphrase(source, phrase));
+    ASSERT_TRUE(build_seeded(4321.125, &draws, phrase));
     size_t at = 0;
     for (int i = 0; i < PASSPHRASE_LENGTH; ++i) {
         ASSERT_LT(at + 1, draws.lasts.size());

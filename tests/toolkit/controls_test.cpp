@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "tests/support/control_row_check.h"
 #include "tests/toolkit/creation_fixture.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
@@ -170,23 +171,19 @@ namespace {
 LONG_PTR button_handler(HWND, UINT, WPARAM, LPARAM) { return 0; }
 LONG_PTR other_handler(HWND, UINT, WPARAM, LPARAM) { return 1; }
 
-struct Placed {
-    int32_t id;
-    int32_t kind;
-    const char* expectedClass;
-    int32_t x, y, width, height;
-    uint32_t style;
-    uint32_t extendedStyle;
-    ControlCallback callback;
-};
-
 // Four controls of a pixel dialog: a label, a read-only text box, a button with
 // a callback and a label that reaches 40 pixels beyond the dialog's right edge.
+struct Placed {
+    ControlRow row;  // add_control's arguments
+    const char* expectedClass;
+};
 const Placed kPlacedControls[] = {
-    {111, Label, "Static", 10, 10, 460, 40, 0x50000000, 0, nullptr},
-    {101, TextBox, "Edit", 10, 50, 460, 22, 0x00810800, WS_EX_CLIENTEDGE, nullptr},
-    {102, PushButton, "Button", 130, 80, 220, 25, 0x50010000, 0, button_handler},
-    {211, Label, "Static", 300, 110, 220, 33, 0x50000000, 0, nullptr},
+    {{111, Label, "", "text", nullptr, 10, 10, 460, 40, 0x50000000, 0, nullptr}, "Static"},
+    {{101, TextBox, "", "text", nullptr, 10, 50, 460, 22, 0x00810800, WS_EX_CLIENTEDGE, nullptr},
+     "Edit"},
+    {{102, PushButton, "", "text", nullptr, 130, 80, 220, 25, 0x50010000, 0, button_handler},
+     "Button"},
+    {{211, Label, "", "text", nullptr, 300, 110, 220, 33, 0x50000000, 0, nullptr}, "Static"},
 };
 
 // A hidden pixel dialog of 480 x 165 client pixels with a system menu.
@@ -195,38 +192,18 @@ HWND pixel_dialog() {
                       WS_SYSMENU | WS_MINIMIZEBOX, 0);
 }
 
-bool same_class(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
-
 }  // namespace
 
 TEST_F(CreationTest, ControlsLandWhereAskedWithTheDialogsFont) {
     HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
-    HFONT dialogFont = find_record(dialog)->font;
-    ASSERT_NE(dialogFont, nullptr);
     for (const Placed& p : kPlacedControls) {
-        SCOPED_TRACE(p.id);
-        HWND control = add_control(p.kind, "", dialog, p.id, "text", nullptr, p.x, p.y, p.width,
-                                   p.height, p.style, p.extendedStyle, p.callback);
+        const ControlRow& r = p.row;
+        HWND control = add_control(r.kind, r.className, dialog, r.id, r.text, r.items, r.x, r.y,
+                                   r.width, r.height, r.style, r.extendedStyle, r.callback);
         ASSERT_NE(control, nullptr);
-        EXPECT_TRUE(same_class(class_of(control), p.expectedClass)) << class_of(control);
-        EXPECT_EQ(GetParent(control), dialog);
-        EXPECT_EQ(GetDlgCtrlID(control), p.id);
-        RECT rect = rect_in(dialog, control);
-        EXPECT_EQ(rect.left, p.x);
-        EXPECT_EQ(rect.top, p.y);
-        EXPECT_EQ(rect.right - rect.left, p.width);
-        EXPECT_EQ(rect.bottom - rect.top, p.height);
-        EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), dialogFont);
-        EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE);
-
-        WindowRecord* record = find_record(control);
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->window, control);
-        EXPECT_EQ(record->parent, dialog);
-        EXPECT_EQ(record->flags, (uint32_t)(RECORD_CONTROL | RECORD_PIXELS));
-        EXPECT_EQ(record->kind, p.kind);
-        EXPECT_EQ(record->callback, p.callback);
+        EXPECT_EQ(GetDlgItem(dialog, r.id), control);
+        vornelle_test::expect_control_as_row(dialog, r, p.expectedClass);
     }
     EXPECT_EQ(child_count(dialog), 4);
     char text[16] = {};

@@ -467,21 +467,17 @@ TEST_F(RegistryTest, DialogGoesWithItsControlsAndTheRegistryIsAsBefore) {
 TEST_F(RegistryTest, OrderProbeTellsWhichRecordWentFirst) {
     HWND d = top_window();
     dialog_record(d);
-    HWND a = child_window(d), b = child_window(d);
-    control_record(a, d);
-    control_record(b, d);
-    HBITMAP aFirst = order_probe(a, b);
-    EXPECT_TRUE(destroy_record(b));
-    EXPECT_TRUE(destroy_record(a));
-    EXPECT_TRUE(gdi_alive(aFirst)) << "b went first, so the probe's bitmap stays";
-
-    HWND c = child_window(d), e = child_window(d);
-    control_record(c, d);
-    control_record(e, d);
-    HBITMAP cFirst = order_probe(c, e);
-    EXPECT_TRUE(destroy_record(c));
-    EXPECT_TRUE(destroy_record(e));
-    EXPECT_FALSE(gdi_alive(cFirst));
+    for (bool firstGoesFirst : {false, true}) {
+        SCOPED_TRACE(firstGoesFirst ? "first went first" : "second went first");
+        HWND first = child_window(d), second = child_window(d);
+        control_record(first, d);
+        control_record(second, d);
+        HBITMAP probe = order_probe(first, second);
+        EXPECT_TRUE(destroy_record(firstGoesFirst ? first : second));
+        EXPECT_TRUE(destroy_record(firstGoesFirst ? second : first));
+        // Only when the second went first does the probe's bitmap stay.
+        EXPECT_EQ(gdi_alive(probe), !firstGoesFirst);
+    }
 }
 
 TEST_F(RegistryTest, ControlsGoNewestFirstAndTheDialogLast) {
