@@ -122,13 +122,13 @@ struct AllowedImports {
 
 const AllowedImports ALLOWED_IMPORTS[] = {
     {"kernel32.dll", "start-up values, time of day, thread-local state, memory, Sleep, ExitProcess"
-                     "; a copied text's clipboard block, converted to UTF-16",
+                     "; a copied text's clipboard block",
      {"CloseHandle", "EnumResourceNamesA", "ExitProcess", "GetCommandLineA", "GetLastError",
       "GetLocalTime", "GetModuleHandleA", "GetStartupInfoA", "GlobalAlloc", "GlobalFree",
       "SetErrorMode", "SetLastError", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue",
       "TlsSetValue",
       // copying from the text box
-      "GlobalLock", "GlobalUnlock", "MultiByteToWideChar"}},
+      "GlobalLock", "GlobalUnlock"}},
     {"kernel32.dll",
      "the library search restricted to the system folder (SetDefaultDllDirectories, looked up "
      "by name), and bcrypt.dll loaded from there for BCryptGenRandom",
@@ -136,8 +136,9 @@ const AllowedImports ALLOWED_IMPORTS[] = {
     {"user32.dll", "the dialog, its controls, the message loop, the error sound of a failed press"
                    "; each control's procedure, watched for the record to go with its window"
                    " (CallWindowProcA, GetClassLongA)"
-                   "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
-                   "which marks the text on the clipboard to stay out of history",
+                   "; the text box's own copy (its edit control's procedure kept in a "
+                   "property of the box, Ctrl+Insert, the text read as UTF-16), which marks "
+                   "the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClassLongA", "GetClientRect", "GetDC",
       "GetDlgItem",
@@ -147,8 +148,9 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
       "TranslateMessage",
       // copying from the text box
-      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "OpenClipboard",
-      "RegisterClipboardFormatA", "SetClipboardData"}},
+      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "GetPropA",
+      "OpenClipboard", "RegisterClipboardFormatA", "RemovePropA", "SendMessageW",
+      "SetClipboardData", "SetPropA"}},
     {"gdi32.dll", "control colours and canvas surfaces of the toolkit",
      {"BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateFontIndirectA",
       "DeleteDC", "DeleteObject", "GetDeviceCaps", "GetStockObject", "GetTextMetricsA",
