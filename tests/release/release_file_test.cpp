@@ -110,6 +110,43 @@ TEST(ReleaseFile, IsASmall32BitGuiProgramWithHardening) {
     EXPECT_LE(image.bytes.size(), 24u * 1024) << "the program has outgrown its size budget";
 }
 
+// ASLR moves the image only when it carries its relocations: the directory is
+// there, not marked stripped, and holds entries that fix addresses up.
+TEST(ReleaseFile, CarriesTheRelocationsThatASLRNeeds) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    EXPECT_EQ(image.headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED, 0)
+        << "marked as stripped of relocations";
+    const IMAGE_DATA_DIRECTORY& directory =
+        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    ASSERT_NE(directory.VirtualAddress, 0u) << "no relocation directory";
+    size_t offset = image.offset_of(directory.VirtualAddress);
+    ASSERT_NE(offset, 0u) << "the relocation directory lies in no section";
+    size_t fixups = 0;
+    for (DWORD read = 0; read + sizeof(IMAGE_BASE_RELOCATION) <= directory.Size;) {
+        const IMAGE_BASE_RELOCATION* block = image.at<IMAGE_BASE_RELOCATION>(offset + read);
+        if (!block || block->SizeOfBlock < sizeof *block) break;
+        for (DWORD at = sizeof *block; at + sizeof(WORD) <= block->SizeOfBlock; at += sizeof(WORD)) {
+            const WORD* entry = image.at<WORD>(offset + read + at);
+            if (entry && (*entry >> 12) == IMAGE_REL_BASED_HIGHLOW) ++fixups;
+        }
+        read += block->SizeOfBlock;
+    }
+    EXPECT_GT(fixups, 0u) << "the relocation directory fixes no address up";
+}
+
+// Nothing of the program's runs before its entry: no thread-local storage
+// directory, whose callbacks the loader would call first. (Static
+// constructors, which nothing would call, fail the link: cmake/VornelleBuild.cmake.)
+TEST(ReleaseFile, HasNoThreadLocalStorageDirectory) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    const IMAGE_DATA_DIRECTORY& directory =
+        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS];
+    EXPECT_EQ(directory.VirtualAddress, 0u);
+    EXPECT_EQ(directory.Size, 0u);
+}
+
 // Every function the program imports, by library: the allowlist. Nothing for
 // files, the registry, the environment, the network or other processes; the
 // one library loaded beyond this table is the system folder's bcrypt.dll.
