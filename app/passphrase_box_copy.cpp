@@ -19,9 +19,7 @@ const char* const PRIVATE_COPY_FORMATS[PRIVATE_COPY_FORMAT_COUNT] = {
 
 const char PREVIOUS_PROC_PROPERTY[] = "VornellePreviousProc";
 
-static WNDPROC previous_proc(HWND box) {
-    return (WNDPROC)GetPropA(box, PREVIOUS_PROC_PROPERTY);
-}
+static WNDPROC previous_proc(HWND box) { return (WNDPROC)GetPropA(box, PREVIOUS_PROC_PROPERTY); }
 
 bool attach_private_copy(HWND box) {
     if (!box) return false;

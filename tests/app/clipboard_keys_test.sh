@@ -33,17 +33,6 @@ clipboard_is() {
   return 1
 }
 
-# Waits up to 5 s for the box's selection to be "$1".
-selection_becomes() {
-  local i
-  for i in $(seq 1 50); do
-    [ "$(probe selection)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  echo "  selection: $(probe selection)" >&2
-  return 1
-}
-
 # The clipboard is as it was at sequence number $1: nothing changed it since.
 clipboard_unchanged_since() {
   local now
@@ -92,7 +81,7 @@ xdotool key End
 tool put "$before"
 sequence=$(tool sequence)
 xdotool key ctrl+c ctrl+Insert shift+Home
-check "the box handles the keys up to Shift+Home" selection_becomes "0 63"
+check "the box handles the keys up to Shift+Home" probe_becomes selection "0 63"
 check "Ctrl+C and Ctrl+Insert with nothing selected leave the clipboard alone" \
   clipboard_unchanged_since "$sequence"
 xdotool key ctrl+c

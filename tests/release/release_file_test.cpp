@@ -96,6 +96,15 @@ std::map<std::string, std::vector<std::string>> imports_of(const ProgramImage& i
     return imports;
 }
 
+// The program's data directory entry is empty: no such directory.
+void expect_no_directory(int entry) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    const IMAGE_DATA_DIRECTORY& directory = image.headers->OptionalHeader.DataDirectory[entry];
+    EXPECT_EQ(directory.VirtualAddress, 0u) << "directory " << entry;
+    EXPECT_EQ(directory.Size, 0u) << "directory " << entry;
+}
+
 TEST(ReleaseFile, IsASmall32BitGuiProgramWithHardening) {
     ProgramImage image = load_program();
     ASSERT_FALSE(image.bytes.empty()) << "cannot read " << program_path()
@@ -139,12 +148,7 @@ TEST(ReleaseFile, CarriesTheRelocationsThatASLRNeeds) {
 // directory, whose callbacks the loader would call first. (Static
 // constructors, which nothing would call, fail the link: cmake/VornelleBuild.cmake.)
 TEST(ReleaseFile, HasNoThreadLocalStorageDirectory) {
-    ProgramImage image = load_program();
-    ASSERT_NE(image.headers, nullptr);
-    const IMAGE_DATA_DIRECTORY& directory =
-        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS];
-    EXPECT_EQ(directory.VirtualAddress, 0u);
-    EXPECT_EQ(directory.Size, 0u);
+    expect_no_directory(IMAGE_DIRECTORY_ENTRY_TLS);
 }
 
 // Every function the program imports, by library: the allowlist. Nothing for
@@ -247,12 +251,7 @@ TEST(ReleaseFile, ImportsOnlyLibrariesThatWindowsTakesFromItsSystemFolder) {
 // Delay-loaded libraries are resolved at their first use, outside the table
 // above: the program has none.
 TEST(ReleaseFile, HasNoDelayLoadImports) {
-    ProgramImage image = load_program();
-    ASSERT_NE(image.headers, nullptr);
-    const IMAGE_DATA_DIRECTORY& directory =
-        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    EXPECT_EQ(directory.VirtualAddress, 0u);
-    EXPECT_EQ(directory.Size, 0u);
+    expect_no_directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
 }
 
 std::string version_string(const std::vector<char>& info, const char* name) {
