@@ -1,6 +1,7 @@
 // Copying from the pass-phrase box: WM_COPY, Ctrl+Insert and WM_CUT (which a
-// read-only box serves by copying) put the selection on the clipboard with the
-// formats that keep it out of clipboard history and the cloud clipboard.
+// read-only box serves by copying) put the selection, read as UTF-16, on the
+// clipboard with the formats that keep it out of clipboard history and the
+// cloud clipboard; each box keeps its previous procedure in a property.
 #include "app/passphrase_box_copy.h"
 
 #include <stdint.h>
@@ -16,12 +17,19 @@ const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT] = {
     "CanUploadToCloudClipboard",
 };
 
-WNDPROC boxDefaultProc = 0;
+const char PREVIOUS_PROC_PROPERTY[] = "VornellePreviousProc";
 
-void attach_private_copy(HWND box) {
-    if (!box) return;
-    WNDPROC previous = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)private_copy_proc);
-    if (previous && previous != private_copy_proc) boxDefaultProc = previous;
+static WNDPROC previous_proc(HWND box) { return (WNDPROC)GetPropA(box, PREVIOUS_PROC_PROPERTY); }
+
+bool attach_private_copy(HWND box) {
+    if (!box) return false;
+    if (previous_proc(box)) return true;
+    // The property is set first, so the box finds it from its first message on.
+    WNDPROC previous = (WNDPROC)GetWindowLongPtrA(box, GWLP_WNDPROC);
+    if (!previous || !SetPropA(box, PREVIOUS_PROC_PROPERTY, (HANDLE)previous)) return false;
+    if (SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)private_copy_proc)) return true;
+    RemovePropA(box, PREVIOUS_PROC_PROPERTY);
+    return false;
 }
 
 // Ctrl+Insert without Shift: the edit control's copy key beside Ctrl+C. Under
@@ -38,7 +46,11 @@ LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM
         if (message == WM_COPY) return 0;
         message = WM_CLEAR;
     }
-    return CallWindowProcA(boxDefaultProc, box, message, wParam, lParam);
+    WNDPROC previous = previous_proc(box);
+    if (!previous) return 0;  // never attached: there is no procedure to answer
+    // The box's last message: its property goes with it.
+    if (message == WM_NCDESTROY) RemovePropA(box, PREVIOUS_PROC_PROPERTY);
+    return CallWindowProcA(previous, box, message, wParam, lParam);
 }
 
 // Wipes bytes bytes of a global block that was not handed to the clipboard,
@@ -53,31 +65,33 @@ static void discard_block(HGLOBAL block, uint32_t bytes) {
     GlobalFree(block);
 }
 
-// The selected characters of the box as a NUL-terminated wide string in a
+// The selected characters of the box as a NUL-terminated UTF-16 string in a
 // movable global block of *bytes bytes, or null for an empty selection or when
-// memory runs out. The box's text is read into a block of the program's own,
-// which is wiped before it is freed.
+// memory runs out. The text is read through the wide functions, so the
+// selection's positions, which count characters, index it directly; it is read
+// into a block of the program's own, which is wiped before it is freed.
 static HGLOBAL selected_text(HWND box, uint32_t* bytes) {
     DWORD start = 0, end = 0;
-    SendMessageA(box, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
-    DWORD length = (DWORD)SendMessageA(box, WM_GETTEXTLENGTH, 0, 0);
-    if (end > length) end = length;
-    if (start >= end) return 0;
+    SendMessageW(box, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    // The whole text: the box's procedure is an 8-bit one, through which the
+    // platform may count the length and the room for the text in bytes of the
+    // code page, which can be more than the characters (never fewer).
+    DWORD length = (DWORD)SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    if (start >= end || start >= length) return 0;
 
-    char* text = system_allocate(end);  // holds end bytes and a NUL
+    WCHAR* text = (WCHAR*)system_allocate((length + 1) * sizeof(WCHAR));
     if (!text) return 0;
-    DWORD copied = (DWORD)SendMessageA(box, WM_GETTEXT, end + 1, (LPARAM)text);
+    DWORD copied = (DWORD)SendMessageW(box, WM_GETTEXT, length + 1, (LPARAM)text);
     if (end > copied) end = copied;
 
     HGLOBAL block = 0;
-    int span = start < end ? (int)(end - start) : 0;
-    int count = span ? MultiByteToWideChar(CP_ACP, 0, text + start, span, 0, 0) : 0;
-    if (count > 0) {
-        *bytes = ((uint32_t)count + 1) * sizeof(WCHAR);
+    if (start < end) {
+        uint32_t count = end - start;
+        *bytes = (count + 1) * sizeof(WCHAR);
         block = GlobalAlloc(GMEM_MOVEABLE, *bytes);
         WCHAR* wide = block ? (WCHAR*)GlobalLock(block) : 0;
         if (wide) {
-            MultiByteToWideChar(CP_ACP, 0, text + start, span, wide, count);
+            for (uint32_t i = 0; i < count; ++i) wide[i] = text[start + i];
             wide[count] = 0;
             GlobalUnlock(block);
         } else if (block) {
@@ -85,9 +99,19 @@ static HGLOBAL selected_text(HWND box, uint32_t* bytes) {
             block = 0;
         }
     }
-    wipe_bytes(text, system_block_length(text));
-    system_free(text);
+    wipe_bytes(text, system_block_length((char*)text));
+    system_free((char*)text);
     return block;
+}
+
+// Registers every format of PrivateCopyFormatTable into formats; false when the
+// platform refuses one.
+static bool register_private_formats(UINT* formats) {
+    for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
+        formats[i] = RegisterClipboardFormatA(PrivateCopyFormatTable[i]);
+        if (!formats[i]) return false;
+    }
+    return true;
 }
 
 bool copy_selection_privately(HWND box) {
@@ -95,25 +119,24 @@ bool copy_selection_privately(HWND box) {
     HGLOBAL text = selected_text(box, &textBytes);
     if (!text) return false;
 
-    // Every block is made before the clipboard is opened, so that running out
-    // of memory leaves the clipboard alone. Zeroed blocks hold the DWORD 0.
+    // Every format is registered and every block made before the clipboard is
+    // opened, so that a refusal or memory running out leaves it alone. Zeroed
+    // blocks hold the DWORD 0.
+    UINT formats[PRIVATE_COPY_FORMAT_COUNT] = {0};
     HGLOBAL marks[PRIVATE_COPY_FORMAT_COUNT] = {0};
-    bool ready = true;
-    for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
+    bool ready = register_private_formats(formats);
+    for (int i = 0; ready && i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
         marks[i] = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD));
-        ready = ready && marks[i];
+        ready = marks[i] != 0;
     }
     // The marks go first and the text only after all of them: the clipboard
     // never holds the text without them.
     bool put = ready && OpenClipboard(box);
     if (put) {
         EmptyClipboard();
-        for (int i = 0; i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
-            UINT format = RegisterClipboardFormatA(PrivateCopyFormatTable[i]);
-            if (put && format && SetClipboardData(format, marks[i]))
-                marks[i] = 0;
-            else
-                put = false;
+        for (int i = 0; put && i < PRIVATE_COPY_FORMAT_COUNT; ++i) {
+            put = SetClipboardData(formats[i], marks[i]) != 0;
+            if (put) marks[i] = 0;
         }
         if (put && SetClipboardData(CF_UNICODETEXT, text))
             text = 0;

@@ -12,28 +12,33 @@ namespace vornelle {
 const int PRIVATE_COPY_FORMAT_COUNT = 3;
 extern const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT];
 
-// The window procedure the box had before attach_private_copy: the edit
-// control's own, which every other message still reaches.
-extern WNDPROC boxDefaultProc;
+// The window property of an attached box that holds the window procedure the
+// box had before attach_private_copy: the edit control's own, which every
+// other message still reaches. Each box keeps its own.
+extern const char PREVIOUS_PROC_PROPERTY[];
 
 // Makes the box (an ANSI edit control) copy through copy_selection_privately;
 // nothing else about it changes. A null box, or a box already attached, is
-// left as it is.
-void attach_private_copy(HWND box);
+// left as it is; any number of boxes may be attached, each keeping its own
+// previous procedure until its window is destroyed. False when the box is
+// not attached afterwards.
+bool attach_private_copy(HWND box);
 
 // The attached box's window procedure: WM_COPY copies the selection privately,
 // and so does the key Ctrl+Insert (under Wine the edit control copies on it
 // without a WM_COPY); WM_CUT copies privately and then clears the selection as the box
 // would (a read-only box keeps its text, and the platform's own cut copied it
-// without a WM_COPY); every other message goes to boxDefaultProc.
+// without a WM_COPY); every other message goes to the box's previous procedure.
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Puts the box's selected text on the clipboard as CF_UNICODETEXT (the platform
-// adds the other text formats) with the formats of PrivateCopyFormatTable. An
-// empty selection, a clipboard that another program holds open, or memory
-// running out before the clipboard is opened leaves the clipboard as it was;
-// should the platform refuse a format once it is open, the clipboard is left
-// without the text. True when the text was put.
+// Puts the box's selected characters on the clipboard as CF_UNICODETEXT (the
+// platform adds the other text formats) with the formats of
+// PrivateCopyFormatTable. The text is read as UTF-16 and cut at the selection's
+// character positions, whatever the code page. An empty selection, a clipboard
+// that another program holds open, a format the platform will not register,
+// or memory running out leaves the clipboard as it was; should the platform
+// refuse a format once the clipboard is emptied, it is left without the text.
+// True when the text was put.
 bool copy_selection_privately(HWND box);
 
 }  // namespace vornelle

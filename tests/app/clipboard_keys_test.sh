@@ -33,8 +33,14 @@ clipboard_is() {
   return 1
 }
 
-# The clipboard keeps $before for a while after a key that should not copy.
-clipboard_keeps_before() { sleep 0.5; clipboard_is "$before" "$unmarked"; }
+# The clipboard is as it was at sequence number $1: nothing changed it since.
+clipboard_unchanged_since() {
+  local now
+  now=$(tool sequence)
+  [ "$now" = "$1" ] && clipboard_is "$before" "$unmarked" && return 0
+  echo "  sequence number $1 became $now" >&2
+  return 1
+}
 
 if ! start_program; then
   check "the dialog appears" false
@@ -67,14 +73,19 @@ xdotool key ctrl+c
 check "Ctrl+C copies just the selected part, marked private" \
   clipboard_is "${passphrase:53}" "$marked"
 
-# The caret alone: nothing to copy.
+# The caret alone: nothing to copy. Shift+Home after the copy keys selects
+# the whole text; once the box shows that selection, the box has handled the
+# keys before it too (its keys arrive in order), and the clipboard's sequence
+# number, which any change of the clipboard advances, must be the same.
 xdotool key End
 tool put "$before"
-xdotool key ctrl+c ctrl+Insert
+sequence=$(tool sequence)
+xdotool key ctrl+c ctrl+Insert shift+Home
+check "the box handles the keys up to Shift+Home" probe_becomes selection "0 63"
 check "Ctrl+C and Ctrl+Insert with nothing selected leave the clipboard alone" \
-  clipboard_keeps_before
-xdotool key shift+Home ctrl+c
-check "then Shift+Home and Ctrl+C copy the whole pass phrase" \
+  clipboard_unchanged_since "$sequence"
+xdotool key ctrl+c
+check "then Ctrl+C copies the whole pass phrase" \
   clipboard_is "$passphrase" "$marked"
 
 # The context menu of the box (right click on it), and its Copy with its key.

@@ -7,6 +7,8 @@
 //                             out of clipboard history and the cloud clipboard,
 //                             in a line ("missing" for an absent one)
 //   clipboard_tool formats    the formats' numbers, standard ones only, in order
+//   clipboard_tool sequence   the clipboard's sequence number, which every
+//                             change of its content advances
 // Exit code 0 on success, 1 when the clipboard cannot be read or written.
 #include <stdio.h>
 #include <string.h>
@@ -21,6 +23,11 @@ using namespace vornelle_test;
 int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "put" && argc > 2) return put_clipboard_text(argv[2]) ? 0 : 1;
+    if (command == "sequence") {
+        printf("%lu\n", (unsigned long)GetClipboardSequenceNumber());
+        fflush(stdout);
+        return 0;
+    }
 
     ClipboardContent content = read_clipboard();
     if (!content.opened) {
@@ -55,7 +62,7 @@ int main(int argc, char** argv) {
         }
         printf("%s\n", line.c_str());
     } else {
-        fprintf(stderr, "usage: clipboard_tool put TEXT|text|marks|formats\n");
+        fprintf(stderr, "usage: clipboard_tool put TEXT|text|marks|formats|sequence\n");
         return 2;
     }
     fflush(stdout);

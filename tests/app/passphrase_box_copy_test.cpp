@@ -1,6 +1,8 @@
 // Copying from a box attached in-process: texts of the code page come out as
-// the platform's own edit control copies them, memory running out leaves the
-// clipboard alone, and attaching twice leaves one working box.
+// the platform's own edit control copies them, also in a double-byte code
+// page; memory running out or a format the platform will not register leaves
+// the clipboard alone; attaching twice leaves one working box, and boxes with
+// different previous procedures each keep their own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +11,7 @@
 #include "app/passphrase_box_copy.h"
 #include "runtime/system_memory.h"
 #include "tests/app/clipboard_reading.h"
+#include "tests/support/import_patch.h"
 
 using namespace vornelle;
 using namespace vornelle_test;
@@ -99,11 +102,12 @@ TEST_F(PassphraseBoxCopyTest, RunningOutOfMemoryLeavesTheClipboardAlone) {
 
 // A second attach, or one of a null box, must not make the box call itself.
 TEST_F(PassphraseBoxCopyTest, AttachingAgainLeavesOneWorkingBox) {
-    WNDPROC original = boxDefaultProc;
-    attach_private_copy(box_);
-    attach_private_copy(0);
-    EXPECT_EQ(boxDefaultProc, original);
-    EXPECT_NE(boxDefaultProc, (WNDPROC)private_copy_proc);
+    HANDLE original = GetPropA(box_, PREVIOUS_PROC_PROPERTY);
+    ASSERT_NE(original, (HANDLE)0);
+    EXPECT_TRUE(attach_private_copy(box_));
+    EXPECT_FALSE(attach_private_copy(0));
+    EXPECT_EQ(GetPropA(box_, PREVIOUS_PROC_PROPERTY), original);
+    EXPECT_NE(GetPropA(box_, PREVIOUS_PROC_PROPERTY), (HANDLE)private_copy_proc);
     EXPECT_EQ((WNDPROC)GetWindowLongPtrA(box_, GWLP_WNDPROC), (WNDPROC)private_copy_proc);
 
     ClipboardContent content = copy_from(box_, "still copies", 0, -1);
@@ -112,6 +116,105 @@ TEST_F(PassphraseBoxCopyTest, AttachingAgainLeavesOneWorkingBox) {
     char text[32] = {};
     GetWindowTextA(box_, text, sizeof text);
     EXPECT_STREQ(text, "still copies");
+}
+
+// Two boxes, each already subclassed by a procedure of its own that answers
+// WHO_ARE_YOU with its letter and passes everything else to the edit control.
+const UINT WHO_ARE_YOU = WM_APP + 1;
+WNDPROC editProc;
+LRESULT CALLBACK first_owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WHO_ARE_YOU) return 'A';
+    return CallWindowProcA(editProc, window, message, wParam, lParam);
+}
+LRESULT CALLBACK second_owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WHO_ARE_YOU) return 'B';
+    return CallWindowProcA(editProc, window, message, wParam, lParam);
+}
+
+TEST_F(PassphraseBoxCopyTest, EachBoxKeepsItsOwnPreviousProcedure) {
+    struct Box {
+        HWND window;
+        WNDPROC owner;
+        LRESULT letter;
+        const char* text;
+    } boxes[] = {{make_edit(), first_owner, 'A', "first box"},
+                 {make_edit(), second_owner, 'B', "second box"}};
+    for (Box& box : boxes) {
+        editProc = (WNDPROC)SetWindowLongPtrA(box.window, GWLP_WNDPROC, (LONG_PTR)box.owner);
+        ASSERT_TRUE(attach_private_copy(box.window));
+    }
+    for (const Box& box : boxes) {
+        SCOPED_TRACE(box.text);
+        EXPECT_EQ(SendMessageA(box.window, WHO_ARE_YOU, 0, 0), box.letter);
+        ClipboardContent content = copy_from(box.window, box.text, 0, -1);
+        EXPECT_EQ(content.text, box.text);
+        EXPECT_NE(content.find(PRIVACY_FORMATS[0]), nullptr);
+    }
+    // Gone with its window: the first box's end leaves the second working.
+    DestroyWindow(boxes[0].window);
+    EXPECT_EQ(SendMessageA(boxes[1].window, WHO_ARE_YOU, 0, 0), 'B');
+    EXPECT_EQ(copy_from(boxes[1].window, "after the first", 0, -1).text, "after the first");
+}
+
+// RegisterClipboardFormatA as the platform answers it, except that the name
+// refusedFormat is refused.
+const char* refusedFormat;
+UINT(WINAPI* platformRegister)(LPCSTR);
+UINT WINAPI refusing_register(LPCSTR name) {
+    if (refusedFormat && strcmp(name, refusedFormat) == 0) return 0;
+    return platformRegister(name);
+}
+
+// The platform gives no way to make a registration fail, so a refusal is
+// injected into the program's own import of it.
+TEST_F(PassphraseBoxCopyTest, AFormatThePlatformWillNotRegisterLeavesTheClipboardAlone) {
+    SetWindowTextA(box_, "Zq8X0aB1cD2eF3gH4iJ5kL6mN7oP8qR9sT0uV1wX2yZ3aB4cD5eF6gH7iJ8kL9m");
+    SendMessageA(box_, EM_SETSEL, 0, -1);
+    for (const char* name : PRIVACY_FORMATS) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(put_clipboard_text(BEFORE));
+        DWORD sequence = GetClipboardSequenceNumber();
+        {
+            ScopedImportPatch patch("user32.dll", "RegisterClipboardFormatA",
+                                    (void*)refusing_register);
+            ASSERT_NE(patch.original, nullptr);
+            platformRegister = (UINT(WINAPI*)(LPCSTR))patch.original;
+            refusedFormat = name;
+            EXPECT_FALSE(copy_selection_privately(box_));
+        }
+        EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was emptied";
+        EXPECT_EQ(narrow(read_clipboard().unicodeText), BEFORE);
+    }
+}
+
+// In code page 932 (CTest starts this suite with LC_ALL=ja_JP.UTF-8, from
+// which Wine takes the code page), two of the box's characters take two bytes
+// each as 8-bit text: the selection's positions count characters.
+class DoubleByteCodePageCopyTest : public PassphraseBoxCopyTest {};
+
+struct DoubleByteCase {
+    int from, to;
+    const wchar_t* copied;
+};
+
+TEST_F(DoubleByteCodePageCopyTest, SelectionsCopyExactlyTheirCharacters) {
+    ASSERT_EQ(GetACP(), 932u) << "not started in the double-byte code page";
+    const char text[] = "AB\x93\xFA\x96\x7B" "CD";  // "AB", two CJK characters, "CD"
+    const DoubleByteCase cases[] = {
+        {0, -1, L"AB\u65E5\u672C" L"CD"}, {0, 6, L"AB\u65E5\u672C" L"CD"},
+        {2, 4, L"\u65E5\u672C"},         {1, 3, L"B\u65E5"},
+        {3, 5, L"\u672C" L"C"},           {4, 6, L"CD"},
+        {5, 6, L"D"},
+    };
+    for (const DoubleByteCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.from << ".." << c.to);
+        ClipboardContent plain = copy_from(plain_, text, c.from, c.to);
+        ClipboardContent copied = copy_from(box_, text, c.from, c.to);
+        EXPECT_EQ(plain.unicodeText, c.copied) << "the plain edit control copied otherwise";
+        EXPECT_EQ(copied.unicodeText, c.copied);
+        EXPECT_EQ(copied.text, plain.text);
+        EXPECT_NE(copied.find(PRIVACY_FORMATS[2]), nullptr);
+    }
 }
 
 }  // namespace

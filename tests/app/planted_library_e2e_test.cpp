@@ -4,7 +4,8 @@
 // names preferred from outside the system's own: Wine's native-first override,
 // under which Wine searches for them as Windows does for every library it does
 // not pin to its system folder. No planted library may be loaded, and the pass
-// phrases must be the system generator's, not zeros.
+// phrases must be the system generator's, not zeros: one test for the
+// library the platform loads by name, one for the generator's library.
 //
 // The override is the per-program one in the registry, for the copy's own
 // name: Wine takes WINEDLLOVERRIDES from the Unix environment it was started
@@ -85,7 +86,15 @@ std::string planted_source(const char* name) {
     return windows_path(std::string(VORNELLE_PLANTED_DIR) + "/" + name);
 }
 
-TEST(PlantedLibraries, DecideNoPassphraseAndAreNeverLoaded) {
+// What the program did, run from a folder of its own beside the planted
+// libraries with those names preferred native: the pass phrases of three
+// presses, and the planted libraries that recorded being loaded.
+struct PlantedRun {
+    std::vector<std::string> passphrases;
+    std::set<std::string> loaded;
+};
+
+void run_beside_planted_libraries(PlantedRun* run) {
     ScratchFolder folder("planted");
     ASSERT_TRUE(folder.copy_in(windows_path(VORNELLE_EXE), PLANTED_PROGRAM)) << folder.path;
     for (const char* name : PLANTED) {
@@ -96,30 +105,50 @@ TEST(PlantedLibraries, DecideNoPassphraseAndAreNeverLoaded) {
 
     DialogProgram program = {};
     ASSERT_EQ(start_dialog_program(folder / PLANTED_PROGRAM, &program), "");
-
     HWND box = GetDlgItem(program.dialog, 101);
     HWND button = GetDlgItem(program.dialog, 102);
-    std::set<std::string> seen;
     for (int i = 0; i < 3; ++i) {
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-        std::string passphrase = text_of(box);
-        EXPECT_TRUE(is_passphrase(passphrase)) << "\"" << passphrase << "\"";
-        EXPECT_NE(passphrase, std::string(63, '0')) << "the planted generator made it";
-        seen.insert(passphrase);
+        run->passphrases.push_back(text_of(box));
     }
-    EXPECT_EQ(seen.size(), 3u);
-
     // Closed normally, so that a library loaded late would have been loaded too.
     PostMessageA(program.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 10000), WAIT_OBJECT_0);
     stop_dialog_program(&program);
     for (const char* name : PLANTED) {
-        EXPECT_FALSE(exists(folder / (std::string(name) + ".loaded"))) << name << " was loaded";
+        if (exists(folder / (std::string(name) + ".loaded"))) run->loaded.insert(name);
     }
 }
 
-// The planted libraries do what the test above relies on: loaded, they leave
+// The process-wide restriction at the program's entry: the platform loads
+// uxtheme.dll by name after the entry (for the dialog's look), and without the
+// restriction the planted copy beside the program is the one it finds.
+TEST(PlantedLibraries, ALibraryThePlatformLoadsByNameIsNotTakenFromBesideTheProgram) {
+    PlantedRun run;
+    ASSERT_NO_FATAL_FAILURE(run_beside_planted_libraries(&run));
+    EXPECT_EQ(run.loaded.count("uxtheme.dll"), 0u) << "the planted uxtheme.dll was loaded";
+}
+
+// The generator's library is kept out twice: by the restriction above and by
+// load_system_library's own system-folder flag (which
+// SystemLibrary.ALibraryBesideTheProgramIsNeverLoaded guards on its own, in a
+// process without the restriction). Here the two together: the pass phrases
+// are the system generator's, never the planted one's zeros.
+TEST(PlantedLibraries, APlantedGeneratorDecidesNoPassphrase) {
+    PlantedRun run;
+    ASSERT_NO_FATAL_FAILURE(run_beside_planted_libraries(&run));
+    EXPECT_EQ(run.loaded.count("bcrypt.dll"), 0u) << "the planted bcrypt.dll was loaded";
+    std::set<std::string> seen;
+    for (const std::string& passphrase : run.passphrases) {
+        EXPECT_TRUE(is_passphrase(passphrase)) << "\"" << passphrase << "\"";
+        EXPECT_NE(passphrase, std::string(63, '0')) << "the planted generator made it";
+        seen.insert(passphrase);
+    }
+    EXPECT_EQ(seen.size(), 3u);
+}
+
+// The planted libraries do what the tests above rely on: loaded, they leave
 // their record, and the planted generator gives zeros.
 TEST(PlantedLibraries, RecordBeingLoadedAndGiveZeros) {
     ScratchFolder folder("control");

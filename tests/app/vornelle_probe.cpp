@@ -5,6 +5,7 @@
 //   vornelle_probe button        screen point in the middle of the button
 //   vornelle_probe close-button  screen point on the caption's close button
 //   vornelle_probe text          the text box's text
+//   vornelle_probe selection     the text box's selection: start end
 //   vornelle_probe focus         identifier of the control with the focus (0: none)
 //   vornelle_probe gone          waits until no such dialog is left
 // Exit code 0 on success, 1 when the dialog is not there (within 20 s).
@@ -90,10 +91,15 @@ int main(int argc, char** argv) {
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info);
         printf("%d\n", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    } else if (strcmp(command, "selection") == 0) {
+        DWORD_PTR both = 0;  // start in the low word, end in the high word
+        SendMessageTimeoutA(GetDlgItem(dialog, 101), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                            &both);
+        printf("%u %u\n", (unsigned)LOWORD(both), (unsigned)HIWORD(both));
     } else if (strcmp(command, "text") == 0) {
         printf("%s\n", text_of(GetDlgItem(dialog, 101)).c_str());
     } else {
-        fprintf(stderr, "usage: vornelle_probe window|button|close-button|focus|text|gone\n");
+        fprintf(stderr, "usage: vornelle_probe window|button|close-button|focus|text|selection|gone\n");
         return 2;
     }
     fflush(stdout);

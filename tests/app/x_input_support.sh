@@ -42,15 +42,19 @@ same_text() { [ "$(probe text)" = "$1" ]; }
 # The control with the focus is $1 now ...
 focus_is() { [ "$(probe focus)" = "$1" ]; }
 
-# ... or within 3 s.
-focus_becomes() {
+# What the probe prints for $1 becomes $2 within 5 s; says what it was if not.
+probe_becomes() {
   local i
-  for i in $(seq 1 30); do
-    [ "$(probe focus)" = "$1" ] && return 0
+  for i in $(seq 1 50); do
+    [ "$(probe "$1")" = "$2" ] && return 0
     sleep 0.1
   done
+  echo "  $1: $(probe "$1")" >&2
   return 1
 }
+
+# ... or within 5 s.
+focus_becomes() { probe_becomes focus "$1"; }
 
 # Starts the program and puts the pointer over its dialog, so that the
 # keyboard goes there too (there is no window manager); false when no dialog

@@ -1,8 +1,7 @@
 // Test child: a program on the real process entry whose main function writes
 // what it finds at its start (arguments, start-up record, FPU control word,
-// random source, thread state, registry, COM, whether a library beside it is
-// found by name) as key=value lines to the file named by VORNELLE_CHILD_REPORT,
-// then returns VORNELLE_CHILD_EXIT (default 0). The process's end is watched
+// random source, thread state, registry, COM) as key=value lines to the file
+// named by VORNELLE_CHILD_REPORT, then returns VORNELLE_CHILD_EXIT (default 0). The process's end is watched
 // and added to the report (shutdown_watch.h).
 #include <objbase.h>
 #include <stdio.h>
@@ -63,10 +62,6 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     HRESULT again = CoInitialize(NULL);
     add_line(report, sizeof report, "com_already_initialised", "%u", again == S_FALSE);
     if (SUCCEEDED(again)) CoUninitialize();
-    // process_planted.dll lies beside this program.
-    HMODULE planted = LoadLibraryA("process_planted.dll");
-    add_line(report, sizeof report, "planted_found", "%u", planted != NULL);
-    if (planted) FreeLibrary(planted);
     add_line(report, sizeof report, "shutdown_watched", "%u", shutdownWatched);
     strncat(report, "tail=", sizeof report - strlen(report) - 1);
     strncat(report, commandTail, sizeof report - strlen(report) - 1);

@@ -1,6 +1,7 @@
 // Whole processes on the real entry: each case starts a child program with
 // CreateProcessA and looks at its exit code and at the report its main function
-// wrote (the child programs are child_report.cpp and child_no_tls.cpp).
+// wrote (the child programs are child_report.cpp, child_no_tls.cpp and
+// child_bare.cpp).
 #include <windows.h>
 
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "tests/process/child_bare.h"
 
 namespace {
 
@@ -95,13 +98,15 @@ TEST(Process, MainStartsWithTheStartupValues) {
     EXPECT_EQ("1", run.report["com_already_initialised"]);
 }
 
-// The entry restricts the library search before anything else: a library
-// beside the program is not found by name, though it loads by its path.
+// The entry restricts the library search before anything else: in a child
+// linked exactly as vornelle.exe is, so that nothing runs before the entry, a
+// library beside the program is not found by name, though it loads by its path.
 TEST(Process, ALibraryBesideTheProgramIsNotFoundByName) {
-    std::string exe = child_path(REPORT_CHILD);
+    std::string exe = child_path("process_child_bare.exe");
     ChildRun run = run_child(exe, "\"" + exe + "\"");
-    ASSERT_TRUE(run.reported);
-    EXPECT_EQ("0", run.report["planted_found"]);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ((DWORD)BARE_CHILD_NOT_FOUND, run.exitCode)
+        << (run.exitCode == (DWORD)BARE_CHILD_FOUND ? "found by name" : "the child failed");
 
     std::string planted = child_path("process_planted.dll");
     HMODULE direct = LoadLibraryExA(planted.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);

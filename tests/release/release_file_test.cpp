@@ -96,6 +96,15 @@ std::map<std::string, std::vector<std::string>> imports_of(const ProgramImage& i
     return imports;
 }
 
+// The program's data directory entry is empty: no such directory.
+void expect_no_directory(int entry) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    const IMAGE_DATA_DIRECTORY& directory = image.headers->OptionalHeader.DataDirectory[entry];
+    EXPECT_EQ(directory.VirtualAddress, 0u) << "directory " << entry;
+    EXPECT_EQ(directory.Size, 0u) << "directory " << entry;
+}
+
 TEST(ReleaseFile, IsASmall32BitGuiProgramWithHardening) {
     ProgramImage image = load_program();
     ASSERT_FALSE(image.bytes.empty()) << "cannot read " << program_path()
@@ -110,6 +119,38 @@ TEST(ReleaseFile, IsASmall32BitGuiProgramWithHardening) {
     EXPECT_LE(image.bytes.size(), 24u * 1024) << "the program has outgrown its size budget";
 }
 
+// ASLR moves the image only when it carries its relocations: the directory is
+// there, not marked stripped, and holds entries that fix addresses up.
+TEST(ReleaseFile, CarriesTheRelocationsThatASLRNeeds) {
+    ProgramImage image = load_program();
+    ASSERT_NE(image.headers, nullptr);
+    EXPECT_EQ(image.headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED, 0)
+        << "marked as stripped of relocations";
+    const IMAGE_DATA_DIRECTORY& directory =
+        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    ASSERT_NE(directory.VirtualAddress, 0u) << "no relocation directory";
+    size_t offset = image.offset_of(directory.VirtualAddress);
+    ASSERT_NE(offset, 0u) << "the relocation directory lies in no section";
+    size_t fixups = 0;
+    for (DWORD read = 0; read + sizeof(IMAGE_BASE_RELOCATION) <= directory.Size;) {
+        const IMAGE_BASE_RELOCATION* block = image.at<IMAGE_BASE_RELOCATION>(offset + read);
+        if (!block || block->SizeOfBlock < sizeof *block) break;
+        for (DWORD at = sizeof *block; at + sizeof(WORD) <= block->SizeOfBlock; at += sizeof(WORD)) {
+            const WORD* entry = image.at<WORD>(offset + read + at);
+            if (entry && (*entry >> 12) == IMAGE_REL_BASED_HIGHLOW) ++fixups;
+        }
+        read += block->SizeOfBlock;
+    }
+    EXPECT_GT(fixups, 0u) << "the relocation directory fixes no address up";
+}
+
+// Nothing of the program's runs before its entry: no thread-local storage
+// directory, whose callbacks the loader would call first. (Static
+// constructors, which nothing would call, fail the link: cmake/VornelleBuild.cmake.)
+TEST(ReleaseFile, HasNoThreadLocalStorageDirectory) {
+    expect_no_directory(IMAGE_DIRECTORY_ENTRY_TLS);
+}
+
 // Every function the program imports, by library: the allowlist. Nothing for
 // files, the registry, the environment, the network or other processes; the
 // one library loaded beyond this table is the system folder's bcrypt.dll.
@@ -122,13 +163,13 @@ struct AllowedImports {
 
 const AllowedImports ALLOWED_IMPORTS[] = {
     {"kernel32.dll", "start-up values, time of day, thread-local state, memory, Sleep, ExitProcess"
-                     "; a copied text's clipboard block, converted to UTF-16",
+                     "; a copied text's clipboard block",
      {"CloseHandle", "EnumResourceNamesA", "ExitProcess", "GetCommandLineA", "GetLastError",
       "GetLocalTime", "GetModuleHandleA", "GetStartupInfoA", "GlobalAlloc", "GlobalFree",
       "SetErrorMode", "SetLastError", "Sleep", "TlsAlloc", "TlsFree", "TlsGetValue",
       "TlsSetValue",
       // copying from the text box
-      "GlobalLock", "GlobalUnlock", "MultiByteToWideChar"}},
+      "GlobalLock", "GlobalUnlock"}},
     {"kernel32.dll",
      "the library search restricted to the system folder (SetDefaultDllDirectories, looked up "
      "by name), and bcrypt.dll loaded from there for BCryptGenRandom",
@@ -136,8 +177,9 @@ const AllowedImports ALLOWED_IMPORTS[] = {
     {"user32.dll", "the dialog, its controls, the message loop, the error sound of a failed press"
                    "; each control's procedure, watched for the record to go with its window"
                    " (CallWindowProcA, GetClassLongA)"
-                   "; the text box's own copy (its edit control's procedure, Ctrl+Insert), "
-                   "which marks the text on the clipboard to stay out of history",
+                   "; the text box's own copy (its edit control's procedure kept in a "
+                   "property of the box, Ctrl+Insert, the text read as UTF-16), which marks "
+                   "the text on the clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClassLongA", "GetClientRect", "GetDC",
       "GetDlgItem",
@@ -147,8 +189,9 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
       "TranslateMessage",
       // copying from the text box
-      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "OpenClipboard",
-      "RegisterClipboardFormatA", "SetClipboardData"}},
+      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "GetPropA",
+      "OpenClipboard", "RegisterClipboardFormatA", "RemovePropA", "SendMessageW",
+      "SetClipboardData", "SetPropA"}},
     {"gdi32.dll", "control colours and canvas surfaces of the toolkit",
      {"BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateFontIndirectA",
       "DeleteDC", "DeleteObject", "GetDeviceCaps", "GetStockObject", "GetTextMetricsA",
@@ -208,12 +251,7 @@ TEST(ReleaseFile, ImportsOnlyLibrariesThatWindowsTakesFromItsSystemFolder) {
 // Delay-loaded libraries are resolved at their first use, outside the table
 // above: the program has none.
 TEST(ReleaseFile, HasNoDelayLoadImports) {
-    ProgramImage image = load_program();
-    ASSERT_NE(image.headers, nullptr);
-    const IMAGE_DATA_DIRECTORY& directory =
-        image.headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    EXPECT_EQ(directory.VirtualAddress, 0u);
-    EXPECT_EQ(directory.Size, 0u);
+    expect_no_directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
 }
 
 std::string version_string(const std::vector<char>& info, const char* name) {

@@ -1,6 +1,8 @@
 // Libraries from the system folder only, on the real platform: the system's
 // own library is found there by both ways of loading, a library beside the
-// program never is, and a name with a folder in it is refused.
+// program never is (though this process's search would find it), a name with
+// a folder in it is refused, and where the platform refuses the search flag the
+// library is loaded by the system folder's full path.
 #include <windows.h>
 
 #include <string>
@@ -8,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "runtime/system_library.h"
+#include "tests/support/import_patch.h"
 
 using namespace vornelle;
+using vornelle_test::ScopedImportPatch;
 
 namespace {
 
@@ -108,12 +112,63 @@ TEST(SystemLibrary, ALibraryBesideTheProgramIsNeverLoaded) {
         EXPECT_EQ(loader.load(PLANTED_NAME), (HMODULE)0) << loader.what;
         EXPECT_EQ(loader.load("no_such_library.dll"), (HMODULE)0) << loader.what;
     }
-    // The planted library itself loads when named by its path: the refusal
-    // above is the search's, not a broken file's.
-    HMODULE direct = LoadLibraryExA(planted.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
-    EXPECT_NE(direct, (HMODULE)0);
-    if (direct) FreeLibrary(direct);
+    // This process's search is not restricted: a plain load by name finds the
+    // planted library, so the refusals above are load_system_library's own.
+    HMODULE byName = LoadLibraryA(PLANTED_NAME);
+    EXPECT_NE(byName, (HMODULE)0);
+    if (byName) FreeLibrary(byName);
     DeleteFileA((planted + ".loaded").c_str());
+}
+
+// LoadLibraryExA as a platform without the search flags answers it: any call
+// with LIBRARY_SEARCH_SYSTEM_FOLDER fails with refusalError; other calls are
+// the platform's, and their names are kept.
+DWORD refusalError;
+std::string loadedByName;
+HMODULE(WINAPI* platformLoadEx)(LPCSTR, HANDLE, DWORD);
+HMODULE WINAPI refusing_load_ex(LPCSTR name, HANDLE file, DWORD flags) {
+    if (flags & LIBRARY_SEARCH_SYSTEM_FOLDER) {
+        SetLastError(refusalError);
+        return NULL;
+    }
+    loadedByName = name;
+    return platformLoadEx(name, file, flags);
+}
+
+struct RefusalCase {
+    const char* what;
+    DWORD error;
+    bool fallsBack;  // on to the system folder's full path
+};
+
+// No platform here refuses the flag, so the refusal is injected into the
+// program's own import of LoadLibraryExA.
+TEST(SystemLibrary, ARefusedFlagFallsBackToTheSystemFoldersFullPath) {
+    const RefusalCase cases[] = {
+        {"the flag refused as unknown", ERROR_INVALID_PARAMETER, true},
+        {"the library not found", ERROR_MOD_NOT_FOUND, false},
+    };
+    for (const RefusalCase& c : cases) {
+        ScopedImportPatch patch("kernel32.dll", "LoadLibraryExA", (void*)refusing_load_ex);
+        ASSERT_NE(patch.original, nullptr);
+        platformLoadEx = (HMODULE(WINAPI*)(LPCSTR, HANDLE, DWORD))patch.original;
+        refusalError = c.error;
+        loadedByName.clear();
+
+        HMODULE library = load_system_library("bcrypt.dll");
+        EXPECT_EQ(library != NULL, c.fallsBack) << c.what;
+        EXPECT_EQ(loadedByName, c.fallsBack ? system_folder() + "\\bcrypt.dll" : "") << c.what;
+        if (library) {
+            EXPECT_EQ(_stricmp(module_path(library).c_str(),
+                               (system_folder() + "\\bcrypt.dll").c_str()),
+                      0)
+                << module_path(library);
+            FreeLibrary(library);
+        }
+        // The fallback never reaches beyond the system folder.
+        EXPECT_EQ(load_system_library(PLANTED_NAME), (HMODULE)0) << c.what;
+    }
+    DeleteFileA((folder_of(module_path(NULL)) + "\\" + PLANTED_NAME + ".loaded").c_str());
 }
 
 TEST(SystemLibrary, ANameWithAFolderIsRefused) {
