@@ -33,6 +33,7 @@ fail() {
   echo "dist: $*" >&2
   exit 1
 }
+notes=()  # what was signed, said once the zip is made
 cleanup() { rm -rf "$pkg" "$pkg.part.zip"; }
 trap cleanup EXIT
 rm -f "$zip"
@@ -90,7 +91,7 @@ sign_exe() {
     >/dev/null 2>&1 </dev/null && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
     || fail "vornelle.exe without its signature is not the unsigned exe"
   rm -f "$unsigned" "$pkg/vornelle.removed.exe"
-  echo "dist: vornelle.exe signed, signature $out" >&2
+  notes+=("dist: vornelle.exe signed, signature $out")
 }
 
 sign_sums() {
@@ -101,7 +102,7 @@ sign_sums() {
                --armor --detach-sign --output "$pkg/SHA256SUMS.asc" "$pkg/SHA256SUMS" 2>&1 </dev/null); then
     fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$out" | grep -m1 . || true)"
   fi
-  echo "dist: SHA256SUMS signed with GPG key $SIGN_GPG_KEY" >&2
+  notes+=("dist: SHA256SUMS signed with GPG key $SIGN_GPG_KEY")
 }
 
 for setting in SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
@@ -128,4 +129,5 @@ fi
 (cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
    && TZ=UTC zip -X -q "../$(basename "$pkg").part.zip" "${files[@]}")
 mv "$pkg.part.zip" "$zip"
+[ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"
