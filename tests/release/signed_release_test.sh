@@ -18,16 +18,7 @@ rm -rf "$work" "$signed_exe"
 mkdir -p "$work/keys" "$work/bin" "$(dirname "$signed_exe")"
 work=$(cd "$work" && pwd)
 keys=$work/keys
-passed=0
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then
-    echo "ok - $what"; passed=$((passed + 1))
-  else
-    echo "FAIL - $what"; failed=$((failed + 1))
-  fi
-}
+source "$src/tests/support/checks.sh"
 quiet() { "$@" >/dev/null 2>&1; }
 
 # --- Throwaway keys ---------------------------------------------------------
@@ -224,5 +215,4 @@ unzip -p "$work/run/vornelle.zip" vornelle.exe > "$signed_exe" 2>/dev/null
 check "this build's exe is signed for the run test" \
   quiet osslsigncode extract-signature -in "$signed_exe" -out "$work/run/signature"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_summary
