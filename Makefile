@@ -109,16 +109,21 @@ fuzz:
 
 # The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
 # LICENSE and SHA256SUMS, with fixed times and modes so that equal inputs give
-# equal zips.
+# equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...; release/pack.sh lists
+# them) sign the exe and check it before packing; without them it is unsigned.
 DIST ?= dist
 PKG = $(DIST)/vornelle-1.0-win32
+export SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
+  SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
 dist: product
-	@rm -rf $(PKG) $(PKG).zip && mkdir -p $(PKG)
-	@cp $(PRODUCT) README.md LICENSE $(PKG)/
-	@cd $(PKG) && sha256sum vornelle.exe README.md LICENSE > SHA256SUMS && chmod 644 * \
-	  && TZ=UTC touch -d @315532800 * && TZ=UTC zip -X -q ../vornelle-1.0-win32.zip \
-	     vornelle.exe README.md LICENSE SHA256SUMS
-	@rm -rf $(PKG) && echo "dist: $(PKG).zip"
+	@release/pack.sh $(PRODUCT) $(PKG)
+
+# Checks a release zip: SHA256SUMS (and its GPG signature if there is one), the
+# exe's Authenticode signature (chaining to CA, else only intact), and that the
+# exe without its signature equals a fresh build of COMMIT (default HEAD).
+.PHONY: verify-release
+verify-release: setup
+	@release/verify.sh --zip "$(ZIP)" --ca "$(CA)" --commit "$(COMMIT)"
 
 # The README's steps on a minimal Debian 12 root, from the committed tree
 # (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).

@@ -3,23 +3,13 @@
 # over its dialog, waiting for pass phrases and focus, and ending it.
 # The sourcing script sets exe and probe_exe first; pid is the running
 # program's, passed and failed count the checks.
-passed=0
-failed=0
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 pid=
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "$(basename "$0" .sh): no X display (run it inside .ci/in-session)" >&2
   exit 1
 fi
-
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then
-    echo "ok - $what"; passed=$((passed + 1))
-  else
-    echo "FAIL - $what"; failed=$((failed + 1))
-  fi
-}
 
 probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 

@@ -15,13 +15,10 @@ copy=$work/copy/of/the/sources
 # Only the sources: no build output, packages or version-control data.
 tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
 
-build_product() {  # SOURCE BUILD_DIR
-  (cd "$1" && cmake --preset i686 -B "$2" -DVORNELLE_TESTS=OFF >/dev/null \
-     && cmake --build "$2" -j 2 --target vornelle >/dev/null)
-}
+build_product=$src/release/build-product.sh
 # Build roots as `make` lays them out: the i686 folder under each.
-build_product "$src" "$work/one/i686"
-build_product "$copy" "$work/second-build-folder/i686"
+"$build_product" "$src" "$work/one/i686"
+"$build_product" "$copy" "$work/second-build-folder/i686"
 a=$work/one/i686/app/vornelle.exe
 b=$work/second-build-folder/i686/app/vornelle.exe
 sha256sum "$a" "$b"

@@ -1,0 +1,133 @@
+#!/bin/bash
+# Packs the release zip PKG_DIR.zip: the i686 exe, README.md, LICENSE and
+# SHA256SUMS of them, with fixed times and modes so that equal inputs give
+# equal zips. Given signing settings, it first signs the exe (Authenticode,
+# SHA-256) and checks the signature, and signs SHA256SUMS with GPG; without
+# them the zip is the unsigned one. On failure it says why in one line and
+# leaves neither the folder nor a zip.
+#   pack.sh EXE PKG_DIR      (from the source folder; `make dist` runs it)
+# Settings, from the environment (`make dist SIGN_KEY=...` passes them on):
+#   SIGN_KEY            the private key: a PEM or DER file; a PKCS#12 file
+#                       (.p12 or .pfx, which holds the certificates too); or
+#                       a pkcs11: URI of a key on a hardware token
+#   SIGN_CERT           the certificate chain, signer first (PEM or DER), or a
+#                       pkcs11: URI of the certificate on the token
+#   SIGN_PASS_FILE      a file, or /dev/fd/N, whose first line is the key's
+#                       passphrase or the token's PIN
+#   SIGN_PKCS11_MODULE  the token's PKCS#11 module (a .so file)
+#   SIGN_PKCS11_ENGINE  the OpenSSL engine that loads it, when not the default
+#   SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server
+#   SIGN_CA             root certificate(s), PEM, that the signature must chain
+#                       to; without it only the signature's integrity is checked
+#   SIGN_GPG_KEY        the GPG key id that signs SHA256SUMS (SHA256SUMS.asc)
+#   SIGN_GPG_PASS_FILE  a file, or /dev/fd/N, holding that key's passphrase
+# Passphrases are read by the tools from those files: never an argument.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$1
+pkg=$2
+zip=$pkg.zip
+name=$(basename "$zip")
+
+fail() {
+  echo "dist: $*" >&2
+  exit 1
+}
+notes=()  # what was signed, said once the zip is made
+cleanup() { rm -rf "$pkg" "$pkg.part.zip"; }
+trap cleanup EXIT
+rm -f "$zip"
+cleanup
+
+readable() {  # SETTING_NAME: its file must be readable
+  local path=${!1}
+  [ -z "$path" ] || [ -r "$path" ] || fail "$1: cannot read $path"
+}
+
+# Authenticode: the tool's options for the key and its certificates.
+key_options() {
+  case "$SIGN_KEY" in
+    pkcs11:*)
+      [ -n "$SIGN_PKCS11_MODULE" ] || fail "SIGN_KEY is on a token: SIGN_PKCS11_MODULE names its module"
+      [ -n "$SIGN_CERT" ] || fail "SIGN_CERT: the certificate (a file or a pkcs11: URI) is missing"
+      readable SIGN_PKCS11_MODULE
+      options=(${SIGN_PKCS11_ENGINE:+-pkcs11engine "$SIGN_PKCS11_ENGINE"}
+               -pkcs11module "$SIGN_PKCS11_MODULE" -key "$SIGN_KEY")
+      case "$SIGN_CERT" in
+        pkcs11:*) options+=(-pkcs11cert "$SIGN_CERT") ;;
+        *) readable SIGN_CERT; options+=(-certs "$SIGN_CERT") ;;
+      esac ;;
+    *.p12 | *.pfx | *.P12 | *.PFX)
+      readable SIGN_KEY
+      [ -z "$SIGN_CERT" ] || fail "SIGN_CERT: a PKCS#12 SIGN_KEY holds the certificates; give no other"
+      options=(-pkcs12 "$SIGN_KEY") ;;
+    *)
+      [ -n "$SIGN_KEY" ] || fail "SIGN_CERT is given without SIGN_KEY"
+      [ -n "$SIGN_CERT" ] || fail "SIGN_KEY is given without SIGN_CERT"
+      readable SIGN_KEY
+      readable SIGN_CERT
+      options=(-certs "$SIGN_CERT" -key "$SIGN_KEY") ;;
+  esac
+  readable SIGN_PASS_FILE
+  options+=(${SIGN_PASS_FILE:+-readpass "$SIGN_PASS_FILE"}
+            ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"})
+}
+
+# Signs $pkg/vornelle.exe in place and checks it: the signature holds, and
+# removing it gives back the unsigned bytes.
+sign_exe() {
+  local options unsigned=$pkg/vornelle.unsigned.exe out
+  key_options
+  readable SIGN_CA
+  mv "$pkg/vornelle.exe" "$unsigned"
+  if ! out=$(osslsigncode sign "${options[@]}" -h sha256 -n Vornelle \
+               -in "$unsigned" -out "$pkg/vornelle.exe" 2>&1 </dev/null); then
+    fail "signing vornelle.exe failed: $(echo "$out" | grep -m1 -v '^[0-9A-F]*:error:' \
+                                           | grep . || echo "osslsigncode gave no reason")"
+  fi
+  out=$("$here/check-signature.sh" "$pkg/vornelle.exe" "${SIGN_CA:-}" 2>&1) \
+    || fail "vornelle.exe was signed but: $out"
+  osslsigncode remove-signature -in "$pkg/vornelle.exe" -out "$pkg/vornelle.removed.exe" \
+    >/dev/null 2>&1 </dev/null && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
+    || fail "vornelle.exe without its signature is not the unsigned exe"
+  rm -f "$unsigned" "$pkg/vornelle.removed.exe"
+  notes+=("dist: vornelle.exe signed, signature $out")
+}
+
+sign_sums() {
+  local out
+  readable SIGN_GPG_PASS_FILE
+  if ! out=$(gpg --batch --yes --no-tty --local-user "$SIGN_GPG_KEY" \
+               ${SIGN_GPG_PASS_FILE:+--pinentry-mode loopback --passphrase-file "$SIGN_GPG_PASS_FILE"} \
+               --armor --detach-sign --output "$pkg/SHA256SUMS.asc" "$pkg/SHA256SUMS" 2>&1 </dev/null); then
+    fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$out" | grep -m1 . || true)"
+  fi
+  notes+=("dist: SHA256SUMS signed with GPG key $SIGN_GPG_KEY")
+}
+
+for setting in SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
+               SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE; do
+  declare "$setting=${!setting:-}"
+done
+if [ -z "$SIGN_KEY$SIGN_CERT" ]; then
+  for setting in SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA; do
+    [ -z "${!setting}" ] || fail "$setting is given without SIGN_KEY and SIGN_CERT"
+  done
+fi
+[ -n "$SIGN_GPG_KEY" ] || [ -z "$SIGN_GPG_PASS_FILE" ] \
+  || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
+
+files=(vornelle.exe README.md LICENSE SHA256SUMS)
+mkdir -p "$pkg"
+cp "$exe" README.md LICENSE "$pkg/"
+[ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
+(cd "$pkg" && sha256sum vornelle.exe README.md LICENSE > SHA256SUMS)
+if [ -n "$SIGN_GPG_KEY" ]; then
+  sign_sums
+  files+=(SHA256SUMS.asc)
+fi
+(cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
+   && TZ=UTC zip -X -q "../$(basename "$pkg").part.zip" "${files[@]}")
+mv "$pkg.part.zip" "$zip"
+[ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
+echo "dist: $zip"
