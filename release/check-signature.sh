@@ -13,9 +13,14 @@ trap 'rm -rf "$tmp"' EXIT
 
 fail() { echo "the Authenticode signature does not hold: $*" >&2; exit 1; }
 
+# Newer osslsigncode fetches the CRLs that certificates point to unless told
+# not to; Debian 12's own (2.5) never fetches them and refuses the option.
+offline=()
+if osslsigncode --help 2>&1 | grep -q -- '-ignore-cdp'; then offline=(-ignore-cdp); fi
+
 report=$tmp/report
 status=0
-osslsigncode verify ${ca:+-CAfile "$ca"} -ignore-cdp -in "$exe" >"$report" 2>&1 </dev/null \
+osslsigncode verify ${ca:+-CAfile "$ca"} "${offline[@]}" -in "$exe" >"$report" 2>&1 </dev/null \
   || status=$?
 current=$(sed -n 's/^Current message digest *: *\([0-9A-F]*\).*/\1/p' "$report" | head -1)
 calculated=$(sed -n 's/^Calculated message digest *: *\([0-9A-F]*\).*/\1/p' "$report" | head -1)
@@ -33,6 +38,14 @@ if [ -z "$ca" ]; then
   # signature over it when handed that value as the content.
   osslsigncode extract-signature -in "$exe" -out "$tmp/sig.der" >/dev/null 2>&1 </dev/null \
     || fail "cannot read the signature of $exe"
+  # Debian 12's osslsigncode (2.5) writes the signature as it stands in the
+  # file, behind its 8-byte WIN_CERTIFICATE header (length, revision 2.0, type
+  # PKCS#7); newer ones write the PKCS#7 alone.
+  if [ "$(od -An -tx1 -j4 -N4 "$tmp/sig.der" | tr -d ' \n')" = "00020200" ]; then
+    length=$(od -An -tu4 -N4 "$tmp/sig.der" | tr -d ' \n')
+    tail -c +9 "$tmp/sig.der" | head -c $((length - 8)) >"$tmp/sig.bare"
+    mv "$tmp/sig.bare" "$tmp/sig.der"
+  fi
   read -r offset header length < <(openssl asn1parse -inform DER -in "$tmp/sig.der" \
     | grep -A2 ':1.3.6.1.4.1.311.2.1.4$' | sed -n 3p \
     | sed -E 's/^ *([0-9]+):.*hl= *([0-9]+) l= *([0-9]+).*/\1 \2 \3/')
