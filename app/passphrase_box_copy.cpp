@@ -40,13 +40,13 @@ static bool is_copy_key(UINT message, WPARAM key) {
 }
 
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC previous = previous_proc(box);
     if (is_copy_key(message, wParam)) message = WM_COPY;
     if (message == WM_COPY || message == WM_CUT) {
         copy_selection_privately(box);
         if (message == WM_COPY) return 0;
         message = WM_CLEAR;
     }
-    WNDPROC previous = previous_proc(box);
     if (!previous) return 0;  // never attached: there is no procedure to answer
     // The box's last message: its property goes with it.
     if (message == WM_NCDESTROY) RemovePropA(box, PREVIOUS_PROC_PROPERTY);
