@@ -42,8 +42,8 @@ if [ -z "$ca" ]; then
   # file, behind its 8-byte WIN_CERTIFICATE header (length, revision 2.0, type
   # PKCS#7); newer ones write the PKCS#7 alone.
   if [ "$(od -An -tx1 -j4 -N4 "$tmp/sig.der" | tr -d ' \n')" = "00020200" ]; then
-    length=$(od -An -tu4 -N4 "$tmp/sig.der" | tr -d ' \n')
-    tail -c +9 "$tmp/sig.der" | head -c $((length - 8)) >"$tmp/sig.bare"
+    certificate_length=$(od -An -tu4 -N4 "$tmp/sig.der" | tr -d ' \n')
+    tail -c +9 "$tmp/sig.der" | head -c $((certificate_length - 8)) >"$tmp/sig.bare"
     mv "$tmp/sig.bare" "$tmp/sig.der"
   fi
   read -r offset header length < <(openssl asn1parse -inform DER -in "$tmp/sig.der" \
