@@ -8,6 +8,7 @@
 #   buildinfo.py BUILD_DIR     prints BUILDINFO for that build
 import os
 import re
+import shlex
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
@@ -43,7 +44,13 @@ def commit_lines(source):
 
 
 def normalised(line, source, build):
-    return line.replace(build, "<build>").replace(source, "<source>").rstrip()
+    """The line with the folders named and CMake's quoting (which a folder
+    with a space in its name brings) taken off the arguments."""
+    name, equals, value = line.rstrip("\n").partition(" = ")
+    if not equals:
+        name, value = "", name
+    words = [w.replace(build, "<build>").replace(source, "<source>") for w in shlex.split(value)]
+    return name + equals + " ".join(words)
 
 
 def flag_lines(source, build):
@@ -57,7 +64,8 @@ def flag_lines(source, build):
             flags = os.path.join(targets, name, "flags.make")
             if os.path.exists(flags):
                 with open(flags, encoding="utf-8") as file:
-                    lines += ["%s: %s" % (target, normalised(line, source, build))
+                    lines += ["%s: %s" % (target, line.rstrip("\n") if line.startswith("#")
+                                          else normalised(line, source, build))
                               for line in file if FLAG_LINE.match(line)]
             link = os.path.join(targets, name, "link.txt")
             if target == "vornelle" and os.path.exists(link):

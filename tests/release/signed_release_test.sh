@@ -221,7 +221,7 @@ tamper_cases=(
   "code byte, SHA256SUMS not redone|flip vornelle.exe 1280||SHA256SUMS: vornelle.exe: FAILED"
   "code byte, SHA256SUMS redone|flip vornelle.exe 1280; resum||the file's digest is not the one that was signed"
   "signature byte, SHA256SUMS redone|flip vornelle.exe -100; resum||the signer's signature is not valid"
-  "README changed, SHA256SUMS redone, its GPG signature kept|echo x >> README.md; resum; keep_asc|--key $gpg_key|SHA256SUMS.asc: not a good signature"
+  "README changed, SHA256SUMS redone, its GPG signature kept|echo x >> README.md; resum; keep_asc|key|SHA256SUMS.asc: not a good signature"
 )
 flip() {  # flip FILE OFFSET (negative: from the end)
   local offset=$2 byte
@@ -231,14 +231,21 @@ flip() {  # flip FILE OFFSET (negative: from the end)
 }
 resum() { sha256sum vornelle.exe README.md LICENSE BUILDINFO > SHA256SUMS; rm -f SHA256SUMS.asc; }
 keep_asc() { cp "$work/unpacked/SHA256SUMS.asc" .; }
+named_options() {  # key|ca|"": the verify options a case names, in named
+  case $1 in
+    key) named=(--key "$gpg_key") ;;
+    ca) named=(--ca "$keys/root.pem") ;;
+    *) named=() ;;
+  esac
+}
 for case in "${tamper_cases[@]}"; do
   IFS='|' read -r what change options expected <<<"$case"
+  named_options "$options"
   rm -rf "$work/tampered" "$work/tampered.zip"
   cp -r "$work/unpacked" "$work/tampered"
   (cd "$work/tampered" && eval "$change" && zip -q -X ../tampered.zip *)
-  # shellcheck disable=SC2086  # the options split into words on purpose
   check "verification fails: $what" verify_fails "$expected" "$work/tampered.zip" \
-    --commit HEAD~1 $options
+    --commit HEAD~1 "${named[@]}"
 done
 
 # Hostile releases: each made from the genuine one by hostile_release.py, each
@@ -249,24 +256,24 @@ hostile_cases=(
   "a file whose name starts with a dot|dot-file||entry .README-FIRST.txt: not a file a release holds"
   "a name that reads as grep's -e option|option-e||entry -eREADME.md: not a file a release holds"
   "a name that reads as an option|option-help||entry --help: not a file a release holds"
-  "the attacker's key with the release key's user ID|attacker-key|--key $gpg_key|SHA256SUMS.asc: not a good signature of SHA256SUMS by key $gpg_key"
-  "a changed README, signature removed, KEY named|changed-readme|--key $gpg_key|SHA256SUMS.asc: missing"
-  "a changed README, signature removed, CA named|changed-readme|--ca $keys/root.pem|README.md: differs from commit $built"
-  "a planted library listed in redone checksums|planted-library|--ca $keys/root.pem|entry uxtheme.dll: not a file a release holds"
+  "the attacker's key with the release key's user ID|attacker-key|key|SHA256SUMS.asc: not a good signature of SHA256SUMS by key $gpg_key"
+  "a changed README, signature removed, KEY named|changed-readme|key|SHA256SUMS.asc: missing"
+  "a changed README, signature removed, CA named|changed-readme|ca|README.md: differs from commit $built"
+  "a planted library listed in redone checksums|planted-library|ca|entry uxtheme.dll: not a file a release holds"
   "a second vornelle.exe after the genuine one|second-exe||entry vornelle.exe: listed twice"
   "vornelle.exe as a link to /dev/zero|linked-exe||entry vornelle.exe: a symbolic link"
   "an entry past the size limit|oversized||entry README.md: larger than the limit"
   "a local header that names another file|local-header-disagrees||entry README.md: its local header disagrees"
-  "bytes added inside the certificate table|padded-certificate-table|--ca $keys/root.pem|certificate table holds 8 bytes more than the signature"
+  "bytes added inside the certificate table|padded-certificate-table|ca|certificate table holds 8 bytes more than the signature"
 )
 for case in "${hostile_cases[@]}"; do
   IFS='|' read -r what name options expected <<<"$case"
   rm -f "$work/hostile.zip"
   python3 "$src/tests/release/hostile_release.py" "$name" "$zip" "$work/hostile.zip" "$marker" \
     "$GNUPGHOME" "$attacker_key"
-  # shellcheck disable=SC2086  # the options split into words on purpose
+  named_options "$options"
   check "refused, one line, nothing run: $what" \
-    verify_fails "$expected" "$work/hostile.zip" --commit HEAD~1 $options
+    verify_fails "$expected" "$work/hostile.zip" --commit HEAD~1 "${named[@]}"
 done
 
 # Make variables from outside are data: a zip name, a CA, a commit or a key
