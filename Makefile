@@ -19,7 +19,24 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 ARCHS ?= i686 x86_64
 CTEST_ARGS ?=
-PRODUCT := $(BUILD)/i686/app/vornelle.exe
+DIST ?= dist
+
+# Values from outside (the command line, the environment) are data. Each is
+# taken as it stands, never expanded again by make, and reaches a recipe only
+# through the environment, which the shell does not parse: "$$BUILD", never
+# $(BUILD), in a recipe. Makes started below (CMake's) are not handed the
+# command line's variables, which they would read as make text again.
+MAKEOVERRIDES :=
+OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
+  SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
+$(foreach name,$(OUTSIDE),$(eval override $(name) := $$(value $(name))))
+export BUILD ARCHS CTEST_ARGS DIST
+# Info-ZIP and UnZip read their own options from ZIP; the release check takes
+# these under names of its own.
+unexport ZIP CA COMMIT KEY
+ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
+  $(error ARCHS holds an architecture this project does not build (i686 and x86_64 only))
+endif
 
 .PHONY: all setup configure build test clean run dist product lint fresh-check \
         bench soak stats fuzz screenshot gallery
@@ -30,22 +47,22 @@ setup:
 	@.ci/setup
 
 # One build folder per architecture, configured once from its preset.
-configure-%: setup
-	@[ -f $(BUILD)/$*/CMakeCache.txt ] || cmake --preset $* -B $(BUILD)/$* >/dev/null
+configure-i686 configure-x86_64: configure-%: setup
+	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || cmake --preset $* -B "$$BUILD/$*" >/dev/null
 
 configure: $(addprefix configure-,$(ARCHS))
 
-build-%: configure-%
-	@cmake --build $(BUILD)/$* -j 2
+build-i686 build-x86_64: build-%: configure-%
+	@cmake --build "$$BUILD/$*" -j 2
 
 # The released i686 program, which every suite checks as a file.
 product: configure-i686
-	@cmake --build $(BUILD)/i686 -j 2 --target vornelle
+	@cmake --build "$$BUILD/i686" -j 2 --target vornelle
 
 build: product $(addprefix build-,$(ARCHS))
 
 test: build
-	@.ci/test-suites $(BUILD) "$(ARCHS)" $(CTEST_ARGS)
+	@set -f; .ci/test-suites "$$BUILD" "$$ARCHS" $$CTEST_ARGS
 
 # The program's own code (not tests, benchmarks or fuzz targets). cppcheck
 # checks the configuration the program is built in (GNU, 32-bit Windows);
@@ -63,31 +80,31 @@ lint: setup
 HAVE_DISPLAY = [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1
 run: setup
 	@if $(HAVE_DISPLAY); then \
-	  .ci/in-session --preferred --build $(BUILD) --display vornelle -- app/run.sh; \
+	  .ci/in-session --preferred --build "$$BUILD" --display vornelle -- app/run.sh; \
 	else \
 	  echo "run: no X display; running on a virtual one and taking a screenshot" >&2; \
-	  .ci/in-session --preferred --build $(BUILD) vornelle -- app/run.sh --screenshot; \
+	  .ci/in-session --preferred --build "$$BUILD" vornelle -- app/run.sh --screenshot; \
 	fi
 
 # The gallery of the toolkit's controls (examples/gallery) on the X display.
 gallery: setup
 	@$(HAVE_DISPLAY) || { echo "gallery: no X display (make screenshot takes its picture)" >&2; exit 1; }
-	@.ci/in-session --preferred --build $(BUILD) --display vornelle_gallery \
+	@.ci/in-session --preferred --build "$$BUILD" --display vornelle_gallery \
 	  -- sh -c 'exec wine "$$VORNELLE_BUILD/examples/gallery/vornelle_gallery.exe"'
 
 # The README's pictures, docs/screenshot.png and docs/gallery.png, taken on a
 # virtual display from the i686 build (x86_64 where 32-bit programs do not run).
 screenshot: setup
-	@.ci/in-session --preferred --build $(BUILD) vornelle vornelle_gallery -- \
+	@.ci/in-session --preferred --build "$$BUILD" vornelle vornelle_gallery -- \
 	  sh -c 'app/run.sh --screenshot docs/screenshot.png && examples/gallery/screenshot.sh docs/gallery.png'
 
 # Benchmarks, soak and statistics build in a root of their own, $(BUILD)/bench
 # (MinSizeRel, as released). bench measures every architecture in ARCHS that
 # this machine runs (RUNS and IDLE_SECONDS make it shorter); soak (PRESSES,
 # WARMUP) and stats (COUNT, TESTS) the preferred one.
-BENCH_BUILD = $(BUILD)/bench
+BENCH_BUILD = "$$BUILD/bench"
 bench: setup
-	@for arch in $(ARCHS); do \
+	@for arch in $$ARCHS; do \
 	  if why=$$(.ci/can-run $$arch); then \
 	    .ci/in-session $$arch --build $(BENCH_BUILD) vornelle baseline launch_wait passphrase_rate \
 	      -- bench/compare.sh || exit 1; \
@@ -108,22 +125,28 @@ fuzz:
 	@fuzz/run.sh
 
 # The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
-# LICENSE and SHA256SUMS, with fixed times and modes so that equal inputs give
-# equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...; release/pack.sh lists
-# them) sign the exe and check it before packing; without them it is unsigned.
-DIST ?= dist
-PKG = $(DIST)/vornelle-1.0-win32
+# LICENSE, BUILDINFO and SHA256SUMS, with fixed times and modes so that equal
+# inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...;
+# release/pack.sh lists them) sign the exe and check it before packing; without
+# them it is unsigned.
 export SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
   SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
 dist: product
-	@release/pack.sh $(PRODUCT) $(PKG)
+	@release/pack.sh "$$BUILD/i686/app/vornelle.exe" "$$DIST"
 
-# Checks a release zip: SHA256SUMS (and its GPG signature if there is one), the
-# exe's Authenticode signature (chaining to CA, else only intact), and that the
-# exe without its signature equals a fresh build of COMMIT (default HEAD).
+# Checks a release zip (release/verify.py): exactly the release's files, their
+# SHA256SUMS, its GPG signature by the key KEY names (a fingerprint), the
+# exe's Authenticode signature (chaining to CA, else only intact), README.md
+# and LICENSE as the commit has them, and the exe without its signature equal
+# to a fresh build of COMMIT (default HEAD).
 .PHONY: verify-release
+verify-release: export VERIFY_ZIP := $(ZIP)
+verify-release: export VERIFY_CA := $(CA)
+verify-release: export VERIFY_COMMIT := $(COMMIT)
+verify-release: export VERIFY_KEY := $(KEY)
 verify-release: setup
-	@release/verify.sh --zip "$(ZIP)" --ca "$(CA)" --commit "$(COMMIT)"
+	@release/verify.py --zip "$$VERIFY_ZIP" --ca "$$VERIFY_CA" --commit "$$VERIFY_COMMIT" \
+	  --key "$$VERIFY_KEY"
 
 # The README's steps on a minimal Debian 12 root, from the committed tree
 # (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).
@@ -131,4 +154,4 @@ fresh-check:
 	@.ci/fresh-check
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf -- "$$BUILD"

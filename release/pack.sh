@@ -1,11 +1,14 @@
 #!/bin/bash
-# Packs the release zip PKG_DIR.zip: the i686 exe, README.md, LICENSE and
-# SHA256SUMS of them, with fixed times and modes so that equal inputs give
-# equal zips. Given signing settings, it first signs the exe (Authenticode,
-# SHA-256) and checks the signature, and signs SHA256SUMS with GPG; without
-# them the zip is the unsigned one. On failure it says why in one line and
-# leaves neither the folder nor a zip.
-#   pack.sh EXE PKG_DIR      (from the source folder; `make dist` runs it)
+# Packs the release zip DIST_DIR/vornelle-1.0-win32.zip: the i686 exe,
+# README.md, LICENSE, BUILDINFO (the commit, flags and tool versions of the
+# build) and SHA256SUMS of them, with fixed times and modes so that equal
+# inputs give equal zips. Given signing settings, it first signs the exe
+# (Authenticode, SHA-256) and checks the signature, and signs SHA256SUMS with
+# GPG; without them the zip is the unsigned one. The package is put together
+# in a private temporary folder, removed on the way out; on failure it says
+# why in one line and leaves no zip. After GPG signing no agent keeps the key's
+# passphrase: an agent it started is stopped, one already running forgets it.
+#   pack.sh EXE DIST_DIR      (from the source folder; `make dist` runs it)
 # Settings, from the environment (`make dist SIGN_KEY=...` passes them on):
 #   SIGN_KEY            the private key: a PEM or DER file; a PKCS#12 file
 #                       (.p12 or .pfx, which holds the certificates too); or
@@ -24,20 +27,23 @@
 # Passphrases are read by the tools from those files: never an argument.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-exe=$1
-pkg=$2
-zip=$pkg.zip
-name=$(basename "$zip")
+exe=$(realpath -- "$1")
+dist=$2
+name=vornelle-1.0-win32
+zip=$dist/$name.zip
+python=(python3 -I -B)
+# Info-ZIP reads default options from these.
+unset ZIP ZIPOPT
 
 fail() {
   echo "dist: $*" >&2
   exit 1
 }
 notes=()  # what was signed, said once the zip is made
-cleanup() { rm -rf "$pkg" "$pkg.part.zip"; }
-trap cleanup EXIT
-rm -f "$zip"
-cleanup
+pkg=$(mktemp -d "${TMPDIR:-/tmp}/vornelle-pack.XXXXXX")
+trap 'rm -rf -- "$pkg"' EXIT
+mkdir -p -- "$dist"
+rm -f -- "$zip"
 
 readable() {  # SETTING_NAME: its file must be readable
   local path=${!1}
@@ -73,8 +79,8 @@ key_options() {
             ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"})
 }
 
-# Signs $pkg/vornelle.exe in place and checks it: the signature holds, and
-# removing it gives back the unsigned bytes.
+# Signs $pkg/vornelle.exe in place and checks it: the signature holds and
+# fills its table exactly, and removing it gives back the unsigned bytes.
 sign_exe() {
   local options unsigned=$pkg/vornelle.unsigned.exe out
   key_options
@@ -85,23 +91,43 @@ sign_exe() {
     fail "signing vornelle.exe failed: $(echo "$out" | grep -m1 -v '^[0-9A-F]*:error:' \
                                            | grep . || echo "osslsigncode gave no reason")"
   fi
-  out=$("$here/check-signature.sh" "$pkg/vornelle.exe" "${SIGN_CA:-}" 2>&1) \
+  out=$("${python[@]}" "$here/authenticode.py" check "$pkg/vornelle.exe" ${SIGN_CA:+"$SIGN_CA"} 2>&1) \
     || fail "vornelle.exe was signed but: $out"
-  osslsigncode remove-signature -in "$pkg/vornelle.exe" -out "$pkg/vornelle.removed.exe" \
-    >/dev/null 2>&1 </dev/null && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
+  "${python[@]}" "$here/authenticode.py" strip "$pkg/vornelle.exe" "$pkg/vornelle.removed.exe" \
+    >/dev/null 2>&1 && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
     || fail "vornelle.exe without its signature is not the unsigned exe"
   rm -f "$unsigned" "$pkg/vornelle.removed.exe"
   notes+=("dist: vornelle.exe signed, signature $out")
 }
 
-sign_sums() {
-  local out
-  readable SIGN_GPG_PASS_FILE
-  if ! out=$(gpg --batch --yes --no-tty --local-user "$SIGN_GPG_KEY" \
-               ${SIGN_GPG_PASS_FILE:+--pinentry-mode loopback --passphrase-file "$SIGN_GPG_PASS_FILE"} \
-               --armor --detach-sign --output "$pkg/SHA256SUMS.asc" "$pkg/SHA256SUMS" 2>&1 </dev/null); then
-    fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$out" | grep -m1 . || true)"
+# gpg leaves the passphrase with the agent for its cache time; nothing of the
+# key stays usable once SHA256SUMS is signed.
+gpg_agent_running() {
+  gpg-connect-agent --no-autostart 'GETINFO pid' /bye 2>/dev/null | grep -q '^D [0-9]'
+}
+forget_gpg_passphrase() {  # AGENT_WAS_RUNNING
+  local grip t
+  if [ "$1" = no ]; then
+    gpgconf --kill gpg-agent >/dev/null 2>&1 || true
+    for t in $(seq 50); do gpg_agent_running || return 0; sleep 0.1; done
+    return
   fi
+  for grip in $(gpg --batch --no-tty --with-colons --with-keygrip --list-secret-keys \
+                  -- "$SIGN_GPG_KEY" 2>/dev/null | awk -F: '$1 == "grp" && $10 ~ /^[0-9A-F]+$/ {print $10}'); do
+    gpg-connect-agent --no-autostart "clear_passphrase --mode=normal $grip" /bye >/dev/null 2>&1 || true
+  done
+}
+sign_sums() {
+  local out agent=no status=0
+  readable SIGN_GPG_PASS_FILE
+  gpg_agent_running && agent=yes
+  out=$(gpg --batch --yes --no-tty --local-user "$SIGN_GPG_KEY" \
+          ${SIGN_GPG_PASS_FILE:+--pinentry-mode loopback --passphrase-file "$SIGN_GPG_PASS_FILE"} \
+          --armor --detach-sign --output "$pkg/SHA256SUMS.asc" -- "$pkg/SHA256SUMS" 2>&1 </dev/null) \
+    || status=$?
+  forget_gpg_passphrase $agent
+  [ $status -eq 0 ] \
+    || fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$out" | grep -m1 . || true)"
   notes+=("dist: SHA256SUMS signed with GPG key $SIGN_GPG_KEY")
 }
 
@@ -117,17 +143,18 @@ fi
 [ -n "$SIGN_GPG_KEY" ] || [ -z "$SIGN_GPG_PASS_FILE" ] \
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
-files=(vornelle.exe README.md LICENSE SHA256SUMS)
-mkdir -p "$pkg"
-cp "$exe" README.md LICENSE "$pkg/"
+files=(vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
+cp -- "$exe" README.md LICENSE "$pkg/"
+"${python[@]}" "$here/buildinfo.py" "$(dirname "$(dirname "$exe")")" > "$pkg/BUILDINFO" \
+  || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
-(cd "$pkg" && sha256sum vornelle.exe README.md LICENSE > SHA256SUMS)
+(cd "$pkg" && sha256sum vornelle.exe README.md LICENSE BUILDINFO > SHA256SUMS)
 if [ -n "$SIGN_GPG_KEY" ]; then
   sign_sums
   files+=(SHA256SUMS.asc)
 fi
 (cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
-   && TZ=UTC zip -X -q "../$(basename "$pkg").part.zip" "${files[@]}")
-mv "$pkg.part.zip" "$zip"
+   && TZ=UTC zip -X -q "$name.zip" "${files[@]}")
+mv -- "$pkg/$name.zip" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"

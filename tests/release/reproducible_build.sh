@@ -3,17 +3,19 @@
 # sources in different folders into different build folders (product only, no
 # tests), and requires the two executables to be identical byte for byte. When
 # README.md and LICENSE are present it also packs both with `make dist` and
-# requires the two zips to be identical.
+# requires the two zips, BUILDINFO among their files, to be identical.
 #   reproducible_build.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 src=$(cd "$1" && pwd)
 work=$2
-rm -rf "$work"
+source "$src/tests/support/checks.sh"
+fresh_work_folder "$work"
 mkdir -p "$work/copy/of/the/sources"
 work=$(cd "$work" && pwd)
 copy=$work/copy/of/the/sources
-# Only the sources: no build output, packages or version-control data.
-tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
+# The sources and their version-control data (BUILDINFO names the commit), no
+# build output or packages.
+tar -C "$src" --exclude=./build --exclude=./dist -cf - . | tar -C "$copy" -xf -
 
 build_product=$src/release/build-product.sh
 # Build roots as `make` lays them out: the i686 folder under each.

@@ -1,25 +1,48 @@
 #!/bin/bash
 # The signed release, with throwaway keys made here (a test root CA, a
-# code-signing certificate, a GPG key): `make dist` with signing settings signs
-# and checks the exe and SHA256SUMS, and `make verify-release` accepts the zip;
-# a flipped byte, a stranger CA or another commit fail verification with their
-# line; removing the signature gives back the unsigned exe; a wrong key or a
-# missing file stops `make dist` with one line and no zip; no passphrase
-# reaches an argument list or the output. Prints "N passed, N failed".
-# It also leaves RUN_EXE signed at SIGNED_EXE, for the test that runs it.
-#   signed_release_test.sh SOURCE_DIR WORK_DIR BUILD_ROOT RUN_EXE SIGNED_EXE
+# code-signing certificate, the release's GPG key and an attacker's with the
+# same user ID): `make dist` with signing settings signs and checks the exe
+# and SHA256SUMS and leaves no agent holding a passphrase; `make
+# verify-release` accepts the genuine zip with KEY and CA, and says what it
+# did not check without them; every hostile release (hostile_release.py) and
+# every hostile make variable is refused with one line, and no command that it
+# carries runs; a wrong key or a missing file stops `make dist` with one line
+# and no zip; no passphrase reaches an argument list or the output. Prints
+# "N passed, N failed". It also leaves RUN_EXE signed at SIGNED_EXE, for the
+# test that runs it. Every agent it starts ends with it.
+#   signed_release_test.sh SOURCE_DIR WORK_DIR RUN_EXE SIGNED_EXE
 set -uo pipefail
 src=$(cd "$1" && pwd)
 work=$2
-build=$(cd "$3" && pwd)
-run_exe=$(realpath "$4")
-signed_exe=$(realpath -m "$5")
-rm -rf "$work" "$signed_exe"
+run_exe=$(realpath "$3")
+signed_exe=$(realpath -m "$4")
+source "$src/tests/support/checks.sh"
+fresh_work_folder "$work"
+rm -f -- "$signed_exe"
 mkdir -p "$work/keys" "$work/bin" "$(dirname "$signed_exe")"
 work=$(cd "$work" && pwd)
 keys=$work/keys
-source "$src/tests/support/checks.sh"
 quiet() { "$@" >/dev/null 2>&1; }
+
+# GnuPG keeps its agent's socket in its home folder when there is no
+# /run/user (root's case), and a socket's path is at most 107 bytes: the home
+# is a short private folder, whatever the build folder's path. The marker that
+# a hostile command would write lies in one too (a path without spaces, which
+# such a command would split).
+export GNUPGHOME
+GNUPGHOME=$(mktemp -d /tmp/vornelle-gpg.XXXXXX)
+markers=$(mktemp -d /tmp/vornelle-marker.XXXXXX)
+marker=$markers/ran
+agent_pid() { gpg-connect-agent --no-autostart 'GETINFO pid' /bye 2>/dev/null | sed -n 's/^D //p'; }
+end_agents() {  # and wait until the agent no longer answers
+  local t
+  gpgconf --kill all >/dev/null 2>&1
+  for t in $(seq 50); do
+    [ -n "$(agent_pid)" ] || return 0
+    sleep 0.1
+  done
+}
+trap 'end_agents; rm -rf -- "$GNUPGHOME" "$markers"' EXIT
 
 # --- Throwaway keys ---------------------------------------------------------
 cat > "$keys/x509.cnf" <<'CNF'
@@ -57,12 +80,20 @@ openssl x509 -req -in "$keys/signer.csr" -CA "$keys/root.pem" -CAkey "$keys/root
 cp "$keys/pass" "$keys/p12-pass"  # openssl reads two passphrases from one file line by line
 openssl pkcs12 -export -inkey "$keys/signer.key" -in "$keys/signer.pem" \
   -passin file:"$keys/pass" -passout file:"$keys/p12-pass" -out "$keys/signer.p12"
-export GNUPGHOME=$work/gnupg
-mkdir -m 700 "$GNUPGHOME"
+release_uid="Vornelle Test Release <release@example.invalid>"
+fingerprint_of() {  # UID-or-key: the primary key's fingerprint, newest first
+  gpg --batch --with-colons --list-keys -- "$1" | awk -F: '/^fpr/ {print $10}' | tail -n 1
+}
 quiet gpg --batch --pinentry-mode loopback --passphrase-file "$keys/gpg-pass" \
-  --quick-gen-key "Vornelle Test Release <release@example.invalid>" rsa2048 sign 1d
-gpg_key=$(gpg --batch --with-colons --list-keys | awk -F: '/^fpr/ {print $10; exit}')
-check "the throwaway keys are made" test -s "$keys/signer.pem" -a -s "$keys/signer.p12" -a -n "$gpg_key"
+  --quick-gen-key "$release_uid" rsa2048 sign 1d
+gpg_key=$(fingerprint_of "$release_uid")
+# The attacker's key carries the release key's user ID, word for word.
+quiet gpg --batch --yes --pinentry-mode loopback --passphrase '' \
+  --quick-gen-key "$release_uid" rsa2048 sign 1d
+attacker_key=$(gpg --batch --with-colons --list-keys -- "$release_uid" \
+  | awk -F: -v k="$gpg_key" '/^fpr/ && $10 != k {print $10; exit}')
+check "the throwaway keys are made" eval '[ -s "$keys/signer.pem" ] && [ -s "$keys/signer.p12" ] \
+  && [ -n "$gpg_key" ] && [ -n "$attacker_key" ]'
 
 # Every call of the signing tools is recorded with its arguments.
 for tool in osslsigncode gpg; do
@@ -72,7 +103,7 @@ for tool in osslsigncode gpg; do
 done
 export PATH=$work/bin:$PATH
 
-# --- A repository of these sources, and a later commit that builds otherwise -
+# --- A repository of these sources; a later commit builds otherwise ----------
 repo=$work/repo
 mkdir -p "$repo"
 tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$repo" -xf -
@@ -83,29 +114,53 @@ git_commit() {  # MESSAGE
 }
 quiet git -C "$repo" init -q
 git_commit "the sources under test"
-sed -i 's/"Vornelle   v 1.0"/"Vornelle   v 1.1"/' "$repo/app/main_dialog.cpp"
-git_commit "a later version"
+built=$(git -C "$repo" rev-parse HEAD)
+later_commit() {
+  sed -i 's/"Vornelle   v 1.0"/"Vornelle   v 1.1"/' "$repo/app/main_dialog.cpp"
+  git_commit "a later version"
+}
 
 # --- make dist, signed ------------------------------------------------------
 zip_name=vornelle-1.0-win32.zip
 dist=$work/dist
 signing=(SIGN_CERT="$keys/signer.pem" SIGN_KEY="$keys/signer.key" SIGN_PASS_FILE="$keys/pass"
          SIGN_CA="$keys/root.pem" SIGN_GPG_KEY="$gpg_key" SIGN_GPG_PASS_FILE="$keys/gpg-pass")
+build=$work/build  # the repository's own, so that BUILDINFO names its commit
 pack() {  # pack DIST_DIR SETTINGS...: make dist; its output in DIST_DIR.log
   local to=$1; shift
   make -C "$repo" dist BUILD="$build" DIST="$to" "$@" >"$to.log" 2>&1
 }
-check "make dist signs with a PEM key and certificate, and GPG" pack "$dist" "${signing[@]}"
+pack_in_private_tmp() { TMPDIR="$work/tmp" pack "$@"; }
+# The agent that made the keys runs; make dist leaves it, without the passphrase.
+agent_before=$(agent_pid)
+passphrase_cached() {
+  gpg-connect-agent --no-autostart 'KEYINFO --list' /bye 2>/dev/null \
+    | awk '$1 == "S" && $7 == "1" {found = 1} END {exit !found}'
+}
+mkdir -p "$work/tmp"
+check "make dist signs with a PEM key and certificate, and GPG" \
+  pack_in_private_tmp "$dist" "${signing[@]}"
 cat "$dist.log"
+check "the running agent goes on, and no longer holds the GPG key's passphrase" \
+  eval '[ -n "$agent_before" ] && [ "$(agent_pid)" = "$agent_before" ] && ! passphrase_cached'
+check "no file is left in the temporary folder" test -z "$(ls -A "$work/tmp")"
+end_agents
+check "make dist stops the agent that GPG started for it" \
+  eval 'pack "$work/dist-no-agent" SIGN_GPG_KEY="$gpg_key" SIGN_GPG_PASS_FILE="$keys/gpg-pass" \
+          && [ -z "$(agent_pid)" ]'
 zip=$dist/$zip_name
 unzip -q "$zip" -d "$work/unpacked" 2>/dev/null
 listed() { [ "$(cd "$work/unpacked" && ls | sort | paste -sd' ')" = "$1" ]; }
-check "the zip holds the exe, README, LICENSE, SHA256SUMS and its signature" \
-  listed "LICENSE README.md SHA256SUMS SHA256SUMS.asc vornelle.exe"
+check "the zip holds the exe, README, LICENSE, BUILDINFO, SHA256SUMS and its signature" \
+  listed "BUILDINFO LICENSE README.md SHA256SUMS SHA256SUMS.asc vornelle.exe"
+check "BUILDINFO records the commit and the compiler's package version" \
+  eval 'grep -qx "commit: $built" "$work/unpacked/BUILDINFO" \
+        && grep -q "^package g++-mingw-w64-i686-posix: [0-9]" "$work/unpacked/BUILDINFO"'
 check "the packed exe carries a signature" \
   quiet osslsigncode extract-signature -in "$work/unpacked/vornelle.exe" -out "$work/signature"
-check "the packed SHA256SUMS lists the signed exe" \
-  bash -c 'cd "$0" && sha256sum -c --strict SHA256SUMS' "$work/unpacked"
+check "the packed SHA256SUMS lists the signed exe and BUILDINFO" \
+  bash -c 'cd "$0" && sha256sum -c --strict SHA256SUMS && grep -q " BUILDINFO$" SHA256SUMS' \
+  "$work/unpacked"
 quiet osslsigncode remove-signature -in "$work/unpacked/vornelle.exe" -out "$work/removed.exe"
 check "removing the signature gives back the unsigned exe, byte for byte" \
   cmp "$work/removed.exe" "$build/i686/app/vornelle.exe"
@@ -117,40 +172,56 @@ check "make dist signs with a PKCS#12 file, the passphrase on descriptor 3" \
   pack "$work/dist-p12" SIGN_KEY="$keys/signer.p12" SIGN_PASS_FILE=/dev/fd/3 \
   SIGN_CA="$keys/root.pem" 3<"$keys/pass"
 
-# --- make verify-release -------------------------------------------------------
-verify() {  # verify ZIP OPTIONS...: release/verify.sh; its output in $work/verify.log
+# --- make verify-release ----------------------------------------------------
+later_commit
+log=$work/verify.log
+verify() {  # verify ZIP OPTIONS...: release/verify.py; its output in $log
   local zip=$1; shift
-  (cd "$repo" && release/verify.sh --zip "$zip" "$@") >"$work/verify.log" 2>&1
+  (cd "$repo" && release/verify.py --zip "$zip" "$@") >"$log" 2>&1
 }
-says() { grep -q -- "$1" "$work/verify.log" || { cat "$work/verify.log"; false; }; }
+says() { grep -q -- "$1" "$log" || { cat "$log"; false; }; }
+# A refusal: non-zero, one FAILED line that names EXPECTED, and no command ran.
+refused() {  # refused EXPECTED COMMAND...
+  local expected=$1; shift
+  rm -f "$marker"
+  if "$@"; then cat "$log"; echo "(accepted)"; return 1; fi
+  [ "$(grep -c 'FAILED' "$log")" -eq 1 ] && says "FAILED: .*$expected" \
+    && { [ ! -e "$marker" ] || { echo "a command from the release ran"; false; }; }
+}
 verify_fails() {  # verify_fails EXPECTED ZIP OPTIONS...
   local expected=$1; shift
-  ! verify "$@" && says "$expected"
+  refused "$expected" verify "$@"
 }
-make_verify() {  # make_verify ZIP CA COMMIT
-  make -C "$repo" verify-release ZIP="$1" CA="$2" COMMIT="$3" >"$work/verify.log" 2>&1 \
-    && says ": verified"
+make_verify() {  # make_verify VARIABLES...: make verify-release; its output in $log
+  make -C "$repo" verify-release "$@" >"$log" 2>&1
 }
-check "make verify-release accepts the zip against its CA and the commit it was built from" \
-  make_verify "$zip" "$keys/root.pem" HEAD~1
-cat "$work/verify.log"
-check "the unsigned exe differs from a build of another commit" \
-  verify_fails "differs from a fresh build of commit" "$zip" --commit HEAD
+last_line() { grep -v '^make' "$log" | tail -n 1; }
+check "make verify-release accepts the genuine zip with KEY and CA and says so last" \
+  eval 'make_verify ZIP="$zip" CA="$keys/root.pem" COMMIT=HEAD~1 KEY="$gpg_key" \
+        && last_line | grep -q ": verified: built from commit ${built:0:12}; checksums signed by key $gpg_key; exe signature chains to root.pem$"'
+cat "$log"
+check "without KEY and CA it says what was not checked, and what verified covered" \
+  eval 'verify "$zip" --commit HEAD~1 && says "SHA256SUMS.asc: NOT CHECKED: no KEY named" \
+        && last_line | grep -q "checksums'"'"' signer not checked (no KEY); exe signature intact; signer not checked (no CA)$"'
+check "a release made from another commit fails against this one" \
+  verify_fails "BUILDINFO: records commit $built, not the commit checked" "$zip" --commit HEAD
 signature_holds() {  # signature_holds ZIP [CA]
-  unzip -p "$1" vornelle.exe > "$work/checked.exe" && "$src/release/check-signature.sh" "$work/checked.exe" "${2:-}"
+  unzip -p "$1" vornelle.exe > "$work/checked.exe" \
+    && python3 -I -B "$src/release/authenticode.py" check "$work/checked.exe" ${2:+"$2"}
 }
 check "without a CA the signature is checked as intact" quiet signature_holds "$zip"
 check "the PKCS#12-signed exe chains to the root" \
   quiet signature_holds "$work/dist-p12/$zip_name" "$keys/root.pem"
+check "verification fails against a stranger CA" verify_fails \
+  "unable to get local issuer certificate" "$zip" --ca "$keys/stranger-root.pem" --commit HEAD~1
 
 # Tampered zips: each case changes the unpacked files, repacks, and must fail
 # verification with its line.
 tamper_cases=(
-  "code byte, SHA256SUMS not redone|flip vornelle.exe 1280|SHA256SUMS: vornelle.exe: FAILED"
-  "code byte, SHA256SUMS redone|flip vornelle.exe 1280; resum|the file's digest is not the one that was signed"
-  "signature byte, SHA256SUMS redone|flip vornelle.exe -100; resum|the signer's signature is not valid"
-  "README changed, SHA256SUMS redone, its GPG signature kept|echo x >> README.md; resum; keep_asc|SHA256SUMS.asc: not a good signature"
-  "a file packed but not in SHA256SUMS|echo x > extra.txt; keep_asc|extra.txt is packed but not listed"
+  "code byte, SHA256SUMS not redone|flip vornelle.exe 1280||SHA256SUMS: vornelle.exe: FAILED"
+  "code byte, SHA256SUMS redone|flip vornelle.exe 1280; resum||the file's digest is not the one that was signed"
+  "signature byte, SHA256SUMS redone|flip vornelle.exe -100; resum||the signer's signature is not valid"
+  "README changed, SHA256SUMS redone, its GPG signature kept|echo x >> README.md; resum; keep_asc|key|SHA256SUMS.asc: not a good signature"
 )
 flip() {  # flip FILE OFFSET (negative: from the end)
   local offset=$2 byte
@@ -158,17 +229,88 @@ flip() {  # flip FILE OFFSET (negative: from the end)
   byte=$(od -An -tu1 -j "$offset" -N1 "$1" | tr -d ' ')
   printf "\\$(printf %03o $((byte ^ 1)))" | dd of="$1" bs=1 seek="$offset" conv=notrunc 2>/dev/null
 }
-resum() { sha256sum vornelle.exe README.md LICENSE > SHA256SUMS; rm -f SHA256SUMS.asc; }
+resum() { sha256sum vornelle.exe README.md LICENSE BUILDINFO > SHA256SUMS; rm -f SHA256SUMS.asc; }
 keep_asc() { cp "$work/unpacked/SHA256SUMS.asc" .; }
+named_options() {  # key|ca|"": the verify options a case names, in named
+  case $1 in
+    key) named=(--key "$gpg_key") ;;
+    ca) named=(--ca "$keys/root.pem") ;;
+    *) named=() ;;
+  esac
+}
 for case in "${tamper_cases[@]}"; do
-  IFS='|' read -r what change expected <<<"$case"
+  IFS='|' read -r what change options expected <<<"$case"
+  named_options "$options"
   rm -rf "$work/tampered" "$work/tampered.zip"
   cp -r "$work/unpacked" "$work/tampered"
   (cd "$work/tampered" && eval "$change" && zip -q -X ../tampered.zip *)
-  check "verification fails: $what" verify_fails "$expected" "$work/tampered.zip" --commit HEAD~1
+  check "verification fails: $what" verify_fails "$expected" "$work/tampered.zip" \
+    --commit HEAD~1 "${named[@]}"
 done
-check "verification fails against a stranger CA" verify_fails \
-  "unable to get local issuer certificate" "$zip" --ca "$keys/stranger-root.pem" --commit HEAD~1
+
+# Hostile releases: each made from the genuine one by hostile_release.py, each
+# refused with its line before anything in it is used.
+hostile_cases=(
+  "a digest algorithm the signature does not cover, carrying a command|digest-algorithm-injection||lists 2 digest algorithms"
+  "a folder whose name starts with a dot|dot-folder||entry .hidden/run \`touch $marker\`.txt: a folder"
+  "a file whose name starts with a dot|dot-file||entry .README-FIRST.txt: not a file a release holds"
+  "a name that reads as grep's -e option|option-e||entry -eREADME.md: not a file a release holds"
+  "a name that reads as an option|option-help||entry --help: not a file a release holds"
+  "the attacker's key with the release key's user ID|attacker-key|key|SHA256SUMS.asc: not a good signature of SHA256SUMS by key $gpg_key"
+  "a changed README, signature removed, KEY named|changed-readme|key|SHA256SUMS.asc: missing"
+  "a changed README, signature removed, CA named|changed-readme|ca|README.md: differs from commit $built"
+  "a planted library listed in redone checksums|planted-library|ca|entry uxtheme.dll: not a file a release holds"
+  "a second vornelle.exe after the genuine one|second-exe||entry vornelle.exe: listed twice"
+  "vornelle.exe as a link to /dev/zero|linked-exe||entry vornelle.exe: a symbolic link"
+  "an entry past the size limit|oversized||entry README.md: larger than the limit"
+  "a local header that names another file|local-header-disagrees||entry README.md: its local header disagrees"
+  "bytes added inside the certificate table|padded-certificate-table|ca|certificate table holds 8 bytes more than the signature"
+)
+for case in "${hostile_cases[@]}"; do
+  IFS='|' read -r what name options expected <<<"$case"
+  rm -f "$work/hostile.zip"
+  python3 "$src/tests/release/hostile_release.py" "$name" "$zip" "$work/hostile.zip" "$marker" \
+    "$GNUPGHOME" "$attacker_key"
+  named_options "$options"
+  check "refused, one line, nothing run: $what" \
+    verify_fails "$expected" "$work/hostile.zip" --commit HEAD~1 "${named[@]}"
+done
+
+# Make variables from outside are data: a zip name, a CA, a commit or a key
+# that holds shell or make syntax is checked or refused, and nothing runs.
+# (A file name holds no '/': its commands would write ran-marker in the
+# folder make runs in, the repository.)
+odd=$work/odd
+mkdir -p "$odd"
+odd_zip="$odd/x\`touch ran-marker\`\$(shell touch ran-marker)\$(touch ran-marker);.zip"
+cp "$zip" "$odd_zip"
+check "a zip whose name holds shell and make syntax is checked, and nothing runs" \
+  eval 'make_verify ZIP="$odd_zip" KEY="$gpg_key" CA="$keys/root.pem" COMMIT=HEAD~1 \
+        && says ": verified: " && [ ! -e "$repo/ran-marker" ]'
+variable_cases=(
+  "CA|CA=\$(shell touch $marker)|cannot read the CA file"
+  "COMMIT|COMMIT=\$(touch $marker)|COMMIT .* is not a commit's name"
+  "COMMIT as an option|COMMIT=--output=$marker|COMMIT .* is not a commit's name"
+  "KEY|KEY=\`touch $marker\`|KEY .* is not a key's whole fingerprint"
+)
+for case in "${variable_cases[@]}"; do
+  IFS='|' read -r what setting expected <<<"$case"
+  check "make verify-release refuses a hostile $what in one line, and nothing runs" \
+    refused "$expected" make_verify ZIP="$zip" "$setting"
+done
+
+# A build that differs names the recorded tool versions that differ from this
+# machine's.
+rm -rf "$work/versions" && mkdir -p "$work/versions"
+(cd "$work/unpacked" && cp vornelle.exe README.md LICENSE BUILDINFO "$work/versions/")
+(cd "$work/versions" \
+   && python3 -I -B "$src/release/authenticode.py" strip vornelle.exe unsigned.exe \
+   && mv unsigned.exe vornelle.exe && flip vornelle.exe 1280 \
+   && sed -i 's/^package cmake: .*/package cmake: 0.0-recorded/' BUILDINFO && resum \
+   && zip -q -X ../versions.zip vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
+check "a differing build names the recorded versions that differ from this machine's" \
+  verify_fails "differs from a fresh build of commit $built: cmake 0.0-recorded recorded, $(dpkg-query -W -f='${Version}' cmake) here" \
+  "$work/versions.zip" --commit HEAD~1
 
 # --- make dist that fails: one line, no zip -------------------------------------
 openssl genrsa -out "$keys/stranger.key" 2048 2>/dev/null
@@ -210,8 +352,8 @@ check "no passphrase in the tools' arguments or in any output" \
 # --- The exe that the run test starts -------------------------------------------
 SIGN_CERT=$keys/signer.pem SIGN_KEY=$keys/signer.key SIGN_PASS_FILE=$keys/pass \
   SIGN_CA=$keys/root.pem bash -c 'cd "$0" && release/pack.sh "$1" "$2"' \
-  "$repo" "$run_exe" "$work/run/vornelle" >/dev/null 2>&1
-unzip -p "$work/run/vornelle.zip" vornelle.exe > "$signed_exe" 2>/dev/null
+  "$repo" "$run_exe" "$work/run" >/dev/null 2>&1
+unzip -p "$work/run/$zip_name" vornelle.exe > "$signed_exe" 2>/dev/null
 check "this build's exe is signed for the run test" \
   quiet osslsigncode extract-signature -in "$signed_exe" -out "$work/run/signature"
 
