@@ -8,6 +8,7 @@
 #   authenticode.py strip EXE OUT           writes the exe without its signature
 import hashlib
 import os
+import re
 import struct
 import sys
 import tempfile
@@ -308,10 +309,12 @@ def check_signature(exe, ca_file=None):
         code, output = run(["osslsigncode", "verify", "-CAfile", paths["ca.pem"]] + offline
                            + ["-in", paths["vornelle.exe"]])
         if code != 0:
-            errors = [line.strip() for line in output.splitlines() if b"Error:" in line]
+            # Its versions word the reason differently: "Error: ..." alone on a
+            # line, or at the end of OpenSSL's "... Verify error: ...".
+            reasons = re.findall(rb"(?:Verify error|Error): *([^\n]*)", output)
             raise ReleaseError("vornelle.exe: the signature does not chain to %s (osslsigncode: %s)"
                                % (shown(os.path.basename(ca_file)),
-                                  shown(errors[0] if errors else last_words(output))))
+                                  shown(reasons[0] if reasons else last_words(output))))
         return "valid, signed by %s, chaining to %s" % (signer, shown(os.path.basename(ca_file)))
 
 
