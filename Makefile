@@ -46,9 +46,11 @@ all: build
 setup:
 	@.ci/setup
 
-# One build folder per architecture, configured once from its preset.
+# One build folder per architecture, configured once from its preset; the
+# build root, when it is new, carries the project's mark (.ci/build-root).
 configure-i686 configure-x86_64: configure-%: setup
-	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || cmake --preset $* -B "$$BUILD/$*" >/dev/null
+	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || { .ci/build-root make "$$BUILD" \
+	  && cmake --preset $* -B "$$BUILD/$*" >/dev/null; }
 
 configure: $(addprefix configure-,$(ARCHS))
 
@@ -149,9 +151,11 @@ verify-release: setup
 	  --key "$$VERIFY_KEY"
 
 # The README's steps on a minimal Debian 12 root, from the committed tree
-# (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).
+# (.ci/fresh-check; slow, needs the Debian mirror of the machine's apt
+# sources, not part of CI).
 fresh-check:
 	@.ci/fresh-check
 
+# Removes the build root only when it is the project's (.ci/build-root).
 clean:
-	rm -rf -- "$$BUILD"
+	@.ci/build-root remove "$$BUILD"
