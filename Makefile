@@ -73,6 +73,7 @@ LINT_DIRS := app passphrase toolkit runtime process examples
 LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
 	@.ci/check-layers
+	@.ci/check-hosts
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
