@@ -46,9 +46,11 @@ all: build
 setup:
 	@.ci/setup
 
-# One build folder per architecture, configured once from its preset.
+# One build folder per architecture, configured once from its preset; the
+# build root, when it is new, carries the project's mark (.ci/build-root).
 configure-i686 configure-x86_64: configure-%: setup
-	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || cmake --preset $* -B "$$BUILD/$*" >/dev/null
+	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || { .ci/build-root make "$$BUILD" \
+	  && cmake --preset $* -B "$$BUILD/$*" >/dev/null; }
 
 configure: $(addprefix configure-,$(ARCHS))
 
@@ -71,6 +73,7 @@ LINT_DIRS := app passphrase toolkit runtime process examples
 LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
 	@.ci/check-layers
+	@.ci/check-hosts
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
@@ -149,9 +152,11 @@ verify-release: setup
 	  --key "$$VERIFY_KEY"
 
 # The README's steps on a minimal Debian 12 root, from the committed tree
-# (.ci/fresh-check; slow, needs Debian's mirror, not part of CI).
+# (.ci/fresh-check; slow, needs the Debian mirror of the machine's apt
+# sources, not part of CI).
 fresh-check:
 	@.ci/fresh-check
 
+# Removes the build root only when it is the project's (.ci/build-root).
 clean:
-	rm -rf -- "$$BUILD"
+	@.ci/build-root remove "$$BUILD"
