@@ -12,6 +12,11 @@ namespace vornelle {
 
 RandomSource randomSource = {RANDOM_UNSEEDED, RANDOM_UNSEEDED};
 
+void reset_random_source() {
+    randomSource.state = RANDOM_UNSEEDED;
+    randomSource.last = RANDOM_UNSEEDED;
+}
+
 double seconds_since_midnight(int hour, int minute, int second, int millisecond) {
     int32_t n = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
     return (double)n / 1000.0;

@@ -18,6 +18,10 @@ const uint32_t RANDOM_MULTIPLIER = 134775813u;  // 0x08088405
 
 extern RandomSource randomSource;
 
+// Back to the unseeded state: state and last 0xFFFFFFFF. Process start-up
+// calls it once, before the main function seeds the generator.
+void reset_random_source();
+
 // Seconds since local midnight, millisecond resolution: n / 1000 where
 // n = h * 3600000 + m * 60000 + s * 1000 + ms.
 double seconds_since_midnight(int hour, int minute, int second, int millisecond);

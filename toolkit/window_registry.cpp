@@ -148,7 +148,10 @@ void release_record(WindowRecord* record, const WindowRecord* pending) {
 
 }  // namespace
 
-void reset_registry() { windowRegistry.registryHead = 0; }
+void reset_registry() {
+    windowRegistry.registryHead = 0;
+    spin_release(&windowRegistry.registryLock);
+}
 
 WindowRecord* find_record(HWND window) {
     spin_acquire(&windowRegistry.registryLock);

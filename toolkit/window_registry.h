@@ -89,6 +89,8 @@ struct WindowRegistry {
 
 extern WindowRegistry windowRegistry;
 
+// Empties the registry and frees its lock, whatever either held before;
+// process start-up calls it once, before any record is made.
 void reset_registry();
 WindowRecord* find_record(HWND window);
 // The field's 32-bit value and the record; 0 and a null record when the window

@@ -412,7 +412,7 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         {"no memory for the dialog's record", false, failing_allocate},
     };
     for (const Case& c : cases) {
-        randomSource.state = randomSource.last = RANDOM_UNSEEDED;
+        reset_random_source();
         creationWatch = {c.refuse, 0, 0};
         HHOOK hook = SetWindowsHookExA(WH_CBT, watch_dialog_creation, NULL, GetCurrentThreadId());
         ASSERT_NE(hook, (HHOOK)0);

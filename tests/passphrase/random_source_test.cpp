@@ -19,7 +19,7 @@ using namespace vornelle;
 namespace {
 
 struct RandomSourceTest : ::testing::Test {
-    void SetUp() override { randomSource.state = randomSource.last = RANDOM_UNSEEDED; }
+    void SetUp() override { reset_random_source(); }
 };
 
 uint32_t float_bits(float f) {
