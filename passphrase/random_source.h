@@ -28,9 +28,9 @@ double seconds_since_midnight(int hour, int minute, int second, int millisecond)
 // The local time of day, read with GetLocalTime through guarded_call.
 double time_of_day();
 // The state becomes the bit pattern of x rounded to single precision.
-void seed(double x);
+void seed_random_source(double x);
 // Advances the state and returns last * 2^-31, in [0, 1 - 2^-31].
-double next();
+double next_random_draw();
 // Draws from the process-wide generator (tests and measurements only: never
 // the source of a pass phrase the program shows).
 DrawSource random_source_draws();
