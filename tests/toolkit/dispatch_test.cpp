@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "dispatch_support.h"
 #include "tests/support/import_patch.h"
 #include "tests/toolkit/record_memory.h"
+#include "tests/toolkit/time_limit.h"
 #include "toolkit/control_colors.h"
 #include "toolkit/control_text.h"
 #include "toolkit/control_lifetime.h"
@@ -717,6 +719,70 @@ TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
         ASSERT_NE(kept, nullptr);
         EXPECT_EQ(kept->callback, control_callback);
     }
+}
+
+// The window-long query as the toolkit makes it (GetWindowLongPtrA, which the
+// 32-bit headers spell GetWindowLongA), answering in a ring for the holders
+// of three windows: the control is held by the first of the other two, and
+// those two hold each other. The platform keeps its own chain free of rings;
+// only a query that answers wrongly can make one.
+#if defined(_WIN64)
+const char WINDOW_LONG_IMPORT[] = "GetWindowLongPtrA";
+#else
+const char WINDOW_LONG_IMPORT[] = "GetWindowLongA";
+#endif
+LONG_PTR(WINAPI* platformWindowLong)(HWND, int);
+HWND ringControl, ringFirst, ringSecond;
+int holderQueries;
+LONG_PTR WINAPI ringed_window_long(HWND window, int index) {
+    if (index == GWLP_HWNDPARENT) {
+        HWND holder = window == ringControl  ? ringFirst
+                      : window == ringFirst  ? ringSecond
+                      : window == ringSecond ? ringFirst
+                                             : 0;
+        if (holder) {
+            ++holderQueries;
+            return (LONG_PTR)holder;
+        }
+    }
+    return platformWindowLong(window, index);
+}
+
+// The walk up a control's holders, looking for a dialog being destroyed, takes
+// a bounded number of steps: a ring in the platform's answers ends it, and the
+// control's record then goes with its window as it would outside any dialog.
+TEST_F(DispatchTest, TheWalkUpAControlsHoldersEndsOnARing) {
+    ringFirst = make_dialog();
+    ringSecond = make_dialog();
+    holderQueries = 0;
+    bool destroyed = false;
+    {
+        ScopedImportPatch patch("user32.dll", WINDOW_LONG_IMPORT, (void*)ringed_window_long);
+        ASSERT_NE(patch.original, nullptr);
+        platformWindowLong = (LONG_PTR(WINAPI*)(HWND, int))patch.original;
+        // A window is destroyed by the thread that made it, and a child's
+        // parent hears of it first: both are made on the thread that is given
+        // a time limit.
+        bool ended = finishes_within(5000, [&] {
+            HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, 0, 0,
+                                          GetModuleHandleA(NULL), NULL);
+            ringControl = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, parent, 0,
+                                          GetModuleHandleA(NULL), NULL);
+            if (ringControl &&
+                create_record(ringControl, parent, RECORD_CONTROL | RECORD_PIXELS, Label)) {
+                watch_control(ringControl);
+                destroyed = DestroyWindow(ringControl) != FALSE;
+            }
+            DestroyWindow(parent);
+        });
+        EXPECT_TRUE(ended) << "the walk never ended (" << holderQueries << " steps)";
+        if (!ended) windowRegistry.registryLock = 0;
+    }
+    EXPECT_TRUE(destroyed);
+    EXPECT_GT(holderQueries, 2) << "the walk did not follow the ring";
+    EXPECT_LE(holderQueries, CONTROL_HOLDER_STEPS_MAX);
+    EXPECT_EQ(find_record(ringControl), nullptr) << "the record outlived its window";
+    if (find_record(ringControl)) destroy_record(ringControl);
 }
 
 // The records go at WM_NCDESTROY whatever the DialogCallback answers it: the
