@@ -34,8 +34,8 @@ static bool inside_dialog_being_destroyed(HWND control) {
     for (int32_t step = 0; step < CONTROL_HOLDER_STEPS_MAX; ++step) {
         w = holder_of(w);
         if (!w) return false;
-        LONG_PTR flags = record_value(w, FIELD_FLAGS);
-        if ((flags & RECORD_DIALOG) && (flags & RECORD_DESTROYING)) return true;
+        const WindowRecord* holder = find_record(w);
+        if (holder && (holder->flags & RECORD_DIALOG) && holder->beingDestroyed) return true;
     }
     return false;
 }

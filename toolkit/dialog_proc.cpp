@@ -72,7 +72,7 @@ INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     WindowRecord* record = find_record(dialog);
     if (record) {
         // From here on the controls' records wait for the dialog's last message.
-        if (message == WM_DESTROY) record->flags |= RECORD_DESTROYING;
+        if (message == WM_DESTROY) record->beingDestroyed = true;
         DialogCallback dialogCallback = record->callback;
         // The callback may remove records: the record is not used after the call.
         LONG_PTR r = dialogCallback ? dialogCallback(dialog, message, wParam, lParam) : 0;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dispatch_support.h"
@@ -609,6 +610,53 @@ TEST_F(DispatchTest, RecordsGoTogetherAtTheDialogsLastMessageNewestFirst) {
         const std::vector<HWND> expectedOrder = {third, second, inner, first, dialog};
         EXPECT_EQ(recordsFreed, expectedOrder);
         for (HWND w : recordsExpected) EXPECT_EQ(find_record(w), nullptr);
+    }
+}
+
+// The flags of the dialog's record as its DialogCallback reads them, message
+// by message.
+std::vector<std::pair<UINT, uint32_t>> flagsRead;
+void read_dialog_flags(const Call& call) {
+    WindowRecord* record = find_record(call.dialog);
+    if (record) flagsRead.push_back({call.message, record->flags});
+}
+
+// A DialogCallback that reads its record's flags during the dialog's last two
+// messages finds the bits they held before, and no other: that the dialog is
+// being destroyed is kept outside its flags.
+TEST_F(DispatchTest, FlagsHoldTheirBitsThroughTheDialogsLastTwoMessages) {
+    struct Case {
+        const char* name;
+        uint32_t added;  // set by hand before the destruction
+        void (*destroy)(HWND dialog);
+    };
+    const Case cases[] = {
+        {"DestroyWindow", 0, [](HWND dialog) { DestroyWindow(dialog); }},
+        {"end_dialog of a shown dialog", RECORD_SHOWN, [](HWND dialog) { end_dialog(dialog, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        make_control(PushButton, dialog, 801, control_callback, "a");
+        WindowRecord* record = find_record(dialog);
+        ASSERT_NE(record, nullptr);
+        record->flags |= c.added;
+        const uint32_t before = record->flags;
+        EXPECT_EQ(before, RECORD_DIALOG | RECORD_PIXELS | c.added);
+        set_dialog_callback(dialog, dialog_callback);
+        flagsRead.clear();
+        dialogRecorder.action = read_dialog_flags;
+
+        c.destroy(dialog);
+
+        int lastTwo = 0;
+        for (const auto& read : flagsRead) {
+            if (read.first != WM_DESTROY && read.first != WM_NCDESTROY) continue;
+            ++lastTwo;
+            EXPECT_EQ(read.second, before) << "message " << std::hex << read.first;
+        }
+        EXPECT_EQ(lastTwo, 2) << "WM_DESTROY and WM_NCDESTROY each read once";
     }
 }
 
