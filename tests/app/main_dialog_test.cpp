@@ -393,7 +393,8 @@ BOOL CALLBACK destroy_dialog_window(HWND window, LPARAM) {
 }
 
 // The main function, run here: when its dialog cannot be made it sounds the
-// error and returns 1 at once, showing nothing, and it has seeded the random
+// error and returns 1 at once, showing nothing and leaving no window with the
+// focus (a window of the thread had it before), and it has seeded the random
 // source before the dialog window is made.
 TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
     ScopedImportPatch beep("user32.dll", "MessageBeep", (void*)record_beep);
@@ -411,7 +412,12 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         {"the platform refuses the dialog window", true, platform_system_allocate},
         {"no memory for the dialog's record", false, failing_allocate},
     };
+    HWND focused = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                   50, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(focused, (HWND)0);
     for (const Case& c : cases) {
+        SetFocus(focused);
+        ASSERT_EQ(GetFocus(), focused) << c.what;
         reset_random_source();
         creationWatch = {c.refuse, 0, 0};
         HHOOK hook = SetWindowsHookExA(WH_CBT, watch_dialog_creation, NULL, GetCurrentThreadId());
@@ -431,6 +437,7 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         EXPECT_EQ(lastBeep, (UINT)MB_ICONERROR) << c.what;
         EXPECT_LT(elapsed, 2000u) << c.what;
         EXPECT_EQ(mainDialog, (HWND)0) << c.what;
+        EXPECT_EQ(GetFocus(), (HWND)0) << c.what << ": a window kept the focus";
         ASSERT_EQ(creationWatch.dialogsMade, 1) << c.what;
         EXPECT_NE(creationWatch.stateThen, RANDOM_UNSEEDED)
             << c.what << ": not seeded before the dialog was made";
@@ -442,6 +449,7 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         EXPECT_LE(seededWith, 86400.0f) << c.what;
         EXPECT_EQ(randomSource.state, creationWatch.stateThen) << c.what;
     }
+    DestroyWindow(focused);
     mainDialog = 0;
 }
 
