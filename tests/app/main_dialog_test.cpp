@@ -143,6 +143,41 @@ TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
     EXPECT_FALSE(IsWindowVisible(dialog_));  // controls do not show the dialog
 }
 
+// The platform refusing to make the child window with the identifier
+// refusedControl, seen with a CBT hook on this thread.
+INT_PTR refusedControl;
+LRESULT CALLBACK refuse_one_control(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA* made = ((const CBT_CREATEWNDA*)lParam)->lpcs;
+        if ((made->style & WS_CHILD) && (INT_PTR)made->hMenu == refusedControl) return 1;
+    }
+    return CallNextHookEx(0, code, wParam, lParam);
+}
+
+class MainDialogBuildTest : public ToolkitTest {};
+
+// Every control of the table is added whatever became of the ones before it:
+// a control the platform refuses to make leaves the others standing as their
+// rows say (a refused introduction still leaves the box and the button).
+TEST_F(MainDialogBuildTest, EveryControlIsMadeWhicheverOneIsRefused) {
+    for (const ControlRow& refused : MainDialogControlTable) {
+        SCOPED_TRACE(refused.id);
+        refusedControl = refused.id;
+        HHOOK hook = SetWindowsHookExA(WH_CBT, refuse_one_control, NULL, GetCurrentThreadId());
+        ASSERT_NE(hook, (HHOOK)0);
+        HWND dialog = keep(build_main_dialog());
+        UnhookWindowsHookEx(hook);
+        ASSERT_NE(dialog, (HWND)0);
+
+        EXPECT_EQ(GetDlgItem(dialog, refused.id), (HWND)0) << "the refusal did not happen";
+        for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
+            if (MainDialogControlTable[i].id == refused.id) continue;
+            vornelle_test::expect_control_as_row(dialog, MainDialogControlTable[i],
+                                                 LAID_OUT[i].className);
+        }
+    }
+}
+
 // The dialog itself: the title the tests that work the program from outside
 // look for, and a client area of 480 x 165 pixels under a caption with a
 // system menu and a minimise box.
