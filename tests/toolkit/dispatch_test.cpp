@@ -707,21 +707,12 @@ TEST_F(DispatchTest, AControlWithoutARecordGetsItsItemsButNoCallback) {
     }
 }
 
-LRESULT CALLBACK custom_control_procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // A control destroyed before its dialog takes its record, and what the record
 // owns, with it, however it was made; its dialog and the other controls keep
 // theirs. No later window that gets the same handle can then inherit the
 // control's callback or colours.
 TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
-    WNDCLASSA custom = {};
-    custom.lpfnWndProc = custom_control_procedure;
-    custom.hInstance = GetModuleHandleA(NULL);
-    custom.lpszClassName = "VornelleDispatchCustom";
-    RegisterClassA(&custom);
+    register_test_class("VornelleDispatchCustom");
     struct Case {
         const char* name;
         int32_t kind;
