@@ -447,8 +447,8 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         {"the platform refuses the dialog window", true, platform_system_allocate},
         {"no memory for the dialog's record", false, failing_allocate},
     };
-    HWND focused = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
-                                   50, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    HWND focused = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 50,
+                                   NULL, NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_NE(focused, (HWND)0);
     for (const Case& c : cases) {
         SetFocus(focused);

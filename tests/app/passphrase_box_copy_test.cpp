@@ -213,7 +213,8 @@ TEST_F(PassphraseBoxCopyTest, AProcedureWrittenIntoTheBoxsPropertiesIsNeverCalle
     EXPECT_EQ(content.text, "copied as before");
     EXPECT_NE(content.find(PRIVACY_FORMATS[0]), nullptr);
     EXPECT_EQ(SendMessageA(box_, WM_GETTEXTLENGTH, 0, 0), 16);
-    EXPECT_EQ(SendMessageA(box_, EM_GETLIMITTEXT, 0, 0), SendMessageA(plain_, EM_GETLIMITTEXT, 0, 0))
+    EXPECT_EQ(SendMessageA(box_, EM_GETLIMITTEXT, 0, 0),
+              SendMessageA(plain_, EM_GETLIMITTEXT, 0, 0))
         << "not answered as an edit control";
     DestroyWindow(box_);
     EXPECT_EQ(strangerCalls, 0) << "the box called a procedure from its properties";

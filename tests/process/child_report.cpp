@@ -2,8 +2,8 @@
 // what it finds at its start (arguments, start-up record, FPU control word,
 // random source, thread state, registry, COM) as key=value lines to the file
 // named by VORNELLE_CHILD_REPORT, then returns VORNELLE_CHILD_EXIT (default 0). The process's end is watched
-// and added to the report (shutdown_watch.h); start-up's CoInitialize can be
-// refused (VORNELLE_CHILD_REFUSE_COM).
+// and added to the report (shutdown_watch.h). With VORNELLE_CHILD_REFUSE_COM
+// set, start-up's CoInitialize is refused.
 #include <objbase.h>
 #include <stdio.h>
 #include <stdlib.h>
