@@ -28,9 +28,8 @@
 #include <tuple>
 #include <vector>
 
-#include "bench/tools/started_dialog.h"
+#include "tests/support/main_dialog_program.h"
 
-using namespace bench;
 using namespace vornelle_test;
 
 namespace {
@@ -371,10 +370,15 @@ int main(int argc, char** argv) {
                 (unsigned long)settleMs, copyEachPress ? "yes" : "no", platform_name().c_str(),
                 (unsigned)(8 * sizeof(void*)));
 
-    StartedDialog started;
-    if (int failed = start_dialog(argv[1], &started)) return failed;
-    HANDLE process = started.process.hProcess;
-    settle(started.dialog, settleMs);
+    MainDialogProgram started;
+    std::string failure = start_main_dialog(argv[1], &started);
+    if (!failure.empty()) {
+        std::printf("error %s\n", failure.c_str());
+        return 3;
+    }
+    HANDLE process = started.program.process.hProcess;
+    HWND dialog = started.program.dialog;
+    settle(dialog, settleMs);
 
     std::set<std::string> seen;
     for (const Region& region : snapshot_of(process)) add_runs(region.bytes, &seen);
@@ -390,7 +394,7 @@ int main(int argc, char** argv) {
             SendMessageTimeoutA(started.box, EM_SETSEL, 0, -1, SMTO_NORMAL, ANSWER_MS, &ignored);
             SendMessageTimeoutA(started.box, WM_COPY, 0, 0, SMTO_NORMAL, ANSWER_MS, &ignored);
         }
-        settle(started.dialog, settleMs);
+        settle(dialog, settleMs);
         last = snapshot_of(process);
         std::set<std::string> runs;
         for (const Region& region : last) add_runs(region.bytes, &runs);
@@ -406,7 +410,7 @@ int main(int argc, char** argv) {
         copiesAfter.push_back(copies_in(last, passphrases));
     }
 
-    Layout layout = layout_of(started.process);
+    Layout layout = layout_of(started.program.process);
     const std::set<Copy>& found = copiesAfter.back();
     for (size_t i = 0; i < passphrases.size(); ++i) {
         long ansi = 0, utf16 = 0;
@@ -424,9 +428,8 @@ int main(int argc, char** argv) {
                         place_of(process, last, layout, std::get<2>(copy)).c_str(), since + 1);
         }
     }
-    long code = close_and_wait(started.dialog, process, ANSWER_MS);
+    long code = close_and_wait(dialog, process, ANSWER_MS);
     if (code == -1) TerminateProcess(process, 1);
-    CloseHandle(started.process.hThread);
-    CloseHandle(process);
+    stop_dialog_program(&started.program);
     return 0;
 }
