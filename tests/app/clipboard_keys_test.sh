@@ -98,7 +98,7 @@ check "the context menu's Copy copies the pass phrase, marked private" \
 
 check "the box still shows the pass phrase" same_text "$passphrase"
 check "the focus is still in the box" focus_is 101
-xdotool mousemove --sync $(((left + right) / 2)) $(((top + bottom) / 2)) key alt+F4
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) key alt+F4
 check "Alt+F4 ends the program with exit code 0" ended_with_zero
 check "the copied pass phrase stays on the clipboard" clipboard_is "$passphrase" "$marked"
 
