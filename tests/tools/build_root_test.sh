@@ -7,8 +7,7 @@
 set -uo pipefail
 src=$(cd "$1" && pwd)
 source "$src/tests/support/checks.sh"
-work=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$work"' EXIT
+new_temporary_folder work
 build_root() { "$src/tools/build-root" "$@" 2>"$work/err"; }
 clean() { make -s -C "$src" clean BUILD="$1" >/dev/null 2>"$work/err"; }
 one_line_naming() { [ "$(grep -c '^clean:' "$work/err")" -eq 1 ] && grep -qF -- "$1" "$work/err"; }

@@ -8,8 +8,7 @@
 set -uo pipefail
 src=$(cd "$1" && pwd)
 source "$src/tests/support/checks.sh"
-samples=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$samples"' EXIT
+new_temporary_folder samples
 mirror() { "$src/tools/debian-mirror" "$@" 2>"$samples/err"; }
 
 cat > "$samples/debian.sources" <<'SOURCES'
