@@ -13,7 +13,7 @@
 # another build root (default: build), holding a folder per architecture, each
 # with its own Wine prefix; CTEST_ARGS passes options to ctest (e.g.
 # CTEST_ARGS="-R Registry"). Everything run under Wine goes through
-# .ci/in-session, which sets up, builds the named targets and enters the
+# tools/in-session, which sets up, builds the named targets and enters the
 # build folder's Wine session.
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
@@ -44,12 +44,12 @@ endif
 all: build
 
 setup:
-	@.ci/setup
+	@tools/setup
 
 # One build folder per architecture, configured once from its preset; the
-# build root, when it is new, carries the project's mark (.ci/build-root).
+# build root, when it is new, carries the project's mark (tools/build-root).
 configure-i686 configure-x86_64: configure-%: setup
-	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || { .ci/build-root make "$$BUILD" \
+	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || { tools/build-root make "$$BUILD" \
 	  && cmake --preset $* -B "$$BUILD/$*" >/dev/null; }
 
 configure: $(addprefix configure-,$(ARCHS))
@@ -64,7 +64,7 @@ product: configure-i686
 build: product $(addprefix build-,$(ARCHS))
 
 test: build
-	@set -f; .ci/test-suites "$$BUILD" "$$ARCHS" $$CTEST_ARGS
+	@set -f; tools/test-suites "$$BUILD" "$$ARCHS" $$CTEST_ARGS
 
 # The program's own code (not tests, benchmarks or fuzz targets). cppcheck
 # checks the configuration the program is built in (GNU, 32-bit Windows);
@@ -72,34 +72,36 @@ test: build
 LINT_DIRS := app passphrase toolkit runtime process examples
 LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
-	@.ci/check-layers
-	@.ci/check-hosts
+	@tools/check-layers
+	@tools/check-hosts
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
 	  && echo "lint: cppcheck found nothing"
 
-# On the current X display; without one, a screenshot after one press (app/run.sh).
-HAVE_DISPLAY = [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1
+# On the current X display (tools/has-display says whether there is one);
+# without one, a screenshot after one press (tools/run-program).
 run: setup
-	@if $(HAVE_DISPLAY); then \
-	  .ci/in-session --preferred --build "$$BUILD" --display vornelle -- app/run.sh; \
+	@if tools/has-display; then \
+	  tools/in-session --preferred --build "$$BUILD" --display vornelle -- tools/run-program; \
 	else \
 	  echo "run: no X display; running on a virtual one and taking a screenshot" >&2; \
-	  .ci/in-session --preferred --build "$$BUILD" vornelle -- app/run.sh --screenshot; \
+	  tools/in-session --preferred --build "$$BUILD" vornelle -- tools/run-program --screenshot; \
 	fi
 
 # The gallery of the toolkit's controls (examples/gallery) on the X display.
 gallery: setup
-	@$(HAVE_DISPLAY) || { echo "gallery: no X display (make screenshot takes its picture)" >&2; exit 1; }
-	@.ci/in-session --preferred --build "$$BUILD" --display vornelle_gallery \
+	@tools/has-display || { echo "gallery: no X display (make screenshot takes its picture)" >&2; exit 1; }
+	@tools/in-session --preferred --build "$$BUILD" --display vornelle_gallery \
 	  -- sh -c 'exec wine "$$VORNELLE_BUILD/examples/gallery/vornelle_gallery.exe"'
 
 # The README's pictures, docs/screenshot.png and docs/gallery.png, taken on a
 # virtual display from the i686 build (x86_64 where 32-bit programs do not run).
 screenshot: setup
-	@.ci/in-session --preferred --build "$$BUILD" vornelle vornelle_gallery -- \
-	  sh -c 'app/run.sh --screenshot docs/screenshot.png && examples/gallery/screenshot.sh docs/gallery.png'
+	@tools/in-session --preferred --build "$$BUILD" vornelle vornelle_gallery -- \
+	  sh -c 'tools/run-program --screenshot docs/screenshot.png \
+	    && tools/window-shot "$$VORNELLE_BUILD/examples/gallery/vornelle_gallery.exe" \
+	         "^Vornelle toolkit gallery$$" docs/gallery.png'
 
 # Benchmarks, soak and statistics build in a root of their own, $(BUILD)/bench
 # (MinSizeRel, as released). bench measures every architecture in ARCHS that
@@ -108,23 +110,23 @@ screenshot: setup
 BENCH_BUILD = "$$BUILD/bench"
 bench: setup
 	@for arch in $$ARCHS; do \
-	  if why=$$(.ci/can-run $$arch); then \
-	    .ci/in-session $$arch --build $(BENCH_BUILD) vornelle baseline launch_wait passphrase_rate \
+	  if why=$$(tools/can-run $$arch); then \
+	    tools/in-session $$arch --build $(BENCH_BUILD) vornelle baseline launch_wait passphrase_rate \
 	      -- bench/compare.sh || exit 1; \
 	  else echo "bench: $$arch: skipped, $$why"; fi; \
 	done
 
 soak: setup
-	@.ci/in-session --preferred --build $(BENCH_BUILD) vornelle soak_driver -- bench/soak.sh
+	@tools/in-session --preferred --build $(BENCH_BUILD) vornelle soak_driver -- bench/soak.sh
 
 stats:
-	@.ci/in-session --preferred --build $(BENCH_BUILD) --setup stats chi_squared draw_stream \
+	@tools/in-session --preferred --build $(BENCH_BUILD) --setup stats chi_squared draw_stream \
 	  -- bench/stats/run.sh
 
 # Fuzzing runs natively (clang, sanitizers), without Wine: FUZZ_RUNS inputs
 # per target (fuzz/run.sh).
 fuzz:
-	@.ci/setup fuzz
+	@tools/setup fuzz
 	@fuzz/run.sh
 
 # The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
@@ -152,11 +154,11 @@ verify-release: setup
 	  --key "$$VERIFY_KEY"
 
 # The README's steps on a minimal Debian 12 root, from the committed tree
-# (.ci/fresh-check; slow, needs the Debian mirror of the machine's apt
+# (tools/fresh-check; slow, needs the Debian mirror of the machine's apt
 # sources, not part of CI).
 fresh-check:
-	@.ci/fresh-check
+	@tools/fresh-check
 
-# Removes the build root only when it is the project's (.ci/build-root).
+# Removes the build root only when it is the project's (tools/build-root).
 clean:
-	@.ci/build-root remove "$$BUILD"
+	@tools/build-root remove "$$BUILD"

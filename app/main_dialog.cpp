@@ -114,7 +114,11 @@ HWND build_main_dialog() {
 }
 
 int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
-    seed(time_of_day());
+    // The time-seeded generator never makes a pass phrase (those come from the
+    // secure source), but it is the runtime's general source of numbers: it is
+    // seeded once, before anything can draw from it, so that no run draws the
+    // fixed sequence of its unseeded state.
+    seed_random_source(time_of_day());
     mainDialog = build_main_dialog();
     // A program that shows nothing must not look as if it had run: the error
     // sound, and an exit code that says it failed.

@@ -1,7 +1,8 @@
 // Copying from the pass-phrase box: WM_COPY, Ctrl+Insert and WM_CUT (which a
 // read-only box serves by copying) put the selection, read as UTF-16, on the
 // clipboard with the formats that keep it out of clipboard history and the
-// cloud clipboard; each box keeps its previous procedure in a property.
+// cloud clipboard; each box's previous procedure is kept in a table of the
+// program's own.
 #include "app/passphrase_box_copy.h"
 
 #include <stdint.h>
@@ -17,18 +18,36 @@ const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT] = {
     "CanUploadToCloudClipboard",
 };
 
-const char PREVIOUS_PROC_PROPERTY[] = "VornellePreviousProc";
+// Each attached box and the procedure it had before, kept in the program's
+// own memory: a window property could be written by any other process, and
+// the box would then call whatever it held. A slot with a null box is free.
+// Boxes are attached, and their procedure runs, on the one thread that owns
+// them, so the table needs no lock.
+struct AttachedBox {
+    HWND box;
+    WNDPROC previous;
+};
+static AttachedBox attachedBoxTable[PRIVATE_COPY_BOX_MAX];
 
-static WNDPROC previous_proc(HWND box) { return (WNDPROC)GetPropA(box, PREVIOUS_PROC_PROPERTY); }
+// The slot of box; for a null box, the first free slot; null when none.
+static AttachedBox* attached_box(HWND box) {
+    for (int i = 0; i < PRIVATE_COPY_BOX_MAX; ++i) {
+        if (attachedBoxTable[i].box == box) return &attachedBoxTable[i];
+    }
+    return 0;
+}
 
 bool attach_private_copy(HWND box) {
     if (!box) return false;
-    if (previous_proc(box)) return true;
-    // The property is set first, so the box finds it from its first message on.
+    if (attached_box(box)) return true;
+    AttachedBox* slot = attached_box(0);
     WNDPROC previous = (WNDPROC)GetWindowLongPtrA(box, GWLP_WNDPROC);
-    if (!previous || !SetPropA(box, PREVIOUS_PROC_PROPERTY, (HANDLE)previous)) return false;
+    if (!slot || !previous) return false;
+    // The slot is filled first, so the box finds it from its first message on.
+    slot->box = box;
+    slot->previous = previous;
     if (SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)private_copy_proc)) return true;
-    RemovePropA(box, PREVIOUS_PROC_PROPERTY);
+    slot->box = 0;
     return false;
 }
 
@@ -40,7 +59,8 @@ static bool is_copy_key(UINT message, WPARAM key) {
 }
 
 LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC previous = previous_proc(box);
+    AttachedBox* attached = attached_box(box);
+    WNDPROC previous = attached ? attached->previous : 0;
     if (is_copy_key(message, wParam)) message = WM_COPY;
     if (message == WM_COPY || message == WM_CUT) {
         copy_selection_privately(box);
@@ -48,8 +68,8 @@ LRESULT CALLBACK private_copy_proc(HWND box, UINT message, WPARAM wParam, LPARAM
         message = WM_CLEAR;
     }
     if (!previous) return 0;  // never attached: there is no procedure to answer
-    // The box's last message: its property goes with it.
-    if (message == WM_NCDESTROY) RemovePropA(box, PREVIOUS_PROC_PROPERTY);
+    // The box's last message: its slot is free for another box.
+    if (message == WM_NCDESTROY) attached->box = 0;
     return CallWindowProcA(previous, box, message, wParam, lParam);
 }
 

@@ -12,16 +12,16 @@ namespace vornelle {
 const int PRIVATE_COPY_FORMAT_COUNT = 3;
 extern const char* const PrivateCopyFormatTable[PRIVATE_COPY_FORMAT_COUNT];
 
-// The window property of an attached box that holds the window procedure the
-// box had before attach_private_copy: the edit control's own, which every
-// other message still reaches. Each box keeps its own.
-extern const char PREVIOUS_PROC_PROPERTY[];
+// How many boxes may be attached at once (the program attaches one).
+const int PRIVATE_COPY_BOX_MAX = 8;
 
 // Makes the box (an ANSI edit control) copy through copy_selection_privately;
-// nothing else about it changes. A null box, or a box already attached, is
-// left as it is; any number of boxes may be attached, each keeping its own
-// previous procedure until its window is destroyed. False when the box is
-// not attached afterwards.
+// nothing else about it changes. Every other message still reaches the window
+// procedure the box had before, which the program keeps in its own memory for
+// each box until the box's window is destroyed. A null box, a box already
+// attached, or one beyond PRIVATE_COPY_BOX_MAX boxes is left as it is. False
+// when the box is not attached afterwards. Boxes are attached on the thread
+// that owns them, and all on one thread.
 bool attach_private_copy(HWND box);
 
 // The attached box's window procedure: WM_COPY copies the selection privately,

@@ -7,10 +7,10 @@
 # RUNS runs (default 11) that alternate which program goes first, the idle
 # window IDLE_SECONDS long (default 10). APP_EXE measures another vornelle.exe.
 # Runs inside the Wine session of a build folder, as `make bench` starts it:
-#   .ci/in-session ARCH --build build/bench vornelle baseline launch_wait passphrase_rate \
+#   tools/in-session ARCH --build build/bench vornelle baseline launch_wait passphrase_rate \
 #     -- bench/compare.sh
 set -uo pipefail
-BUILD=${VORNELLE_BUILD:?run through make bench (.ci/in-session)}
+BUILD=${VORNELLE_BUILD:?run through make bench (tools/in-session)}
 RUNS=${RUNS:-11}
 IDLE_SECONDS=${IDLE_SECONDS:-10}
 

@@ -15,9 +15,9 @@ runs=${FUZZ_RUNS:-1000000}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(command_tail text dialog_template)
 
-# clang and its sanitizer and libFuzzer runtimes come from `.ci/setup fuzz`.
+# clang and its sanitizer and libFuzzer runtimes come from `tools/setup fuzz`.
 command -v clang++ >/dev/null \
-  || { echo "fuzz: clang++ is missing; make fuzz installs it (.ci/setup fuzz)" >&2; exit 1; }
+  || { echo "fuzz: clang++ is missing; make fuzz installs it (tools/setup fuzz)" >&2; exit 1; }
 
 flags=(-std=c++14 -g -O1 -Wall -Wextra -Werror
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined

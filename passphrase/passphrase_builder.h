@@ -25,7 +25,7 @@ struct DrawSource {
 
 // The largest integral value not greater than x, without touching the FPU's
 // rounding mode.
-double floor(double x);
+double round_down(double x);
 
 // Writes PASSPHRASE_LENGTH characters and a NUL into passphrase. Returns false,
 // with the buffer wiped, when the source fails part-way.

@@ -12,6 +12,11 @@ namespace vornelle {
 
 RandomSource randomSource = {RANDOM_UNSEEDED, RANDOM_UNSEEDED};
 
+void reset_random_source() {
+    randomSource.state = RANDOM_UNSEEDED;
+    randomSource.last = RANDOM_UNSEEDED;
+}
+
 double seconds_since_midnight(int hour, int minute, int second, int millisecond) {
     int32_t n = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
     return (double)n / 1000.0;
@@ -29,7 +34,7 @@ double time_of_day() {
     return seconds_since_midnight(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 }
 
-void seed(double x) {
+void seed_random_source(double x) {
     // volatile forces the rounding to single precision to happen here, even
     // where the compiler would otherwise keep the value in an x87 register.
     volatile float single = (float)x;
@@ -39,14 +44,14 @@ void seed(double x) {
     randomSource.state = bits;
 }
 
-double next() {
+double next_random_draw() {
     randomSource.state = randomSource.state * RANDOM_MULTIPLIER + 1u;
     randomSource.last = randomSource.state >> 1;
     return (double)randomSource.last * (1.0 / 2147483648.0);
 }
 
 static bool draw_from_random_source(void*, double* draw) {
-    *draw = next();
+    *draw = next_random_draw();
     return true;
 }
 

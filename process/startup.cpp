@@ -20,6 +20,8 @@ namespace vornelle {
 const UINT PROCESS_EXIT_NO_THREAD_STATE = 255;
 
 void run_process(MainFunction main) {
+    // Its answer is not looked at: nothing the program calls needs COM, and
+    // shutdown calls CoUninitialize whatever it was.
     CoInitialize(NULL);
 
     STARTUPINFOA info;
@@ -35,11 +37,11 @@ void run_process(MainFunction main) {
         ExitProcess(PROCESS_EXIT_NO_THREAD_STATE);
     }
 
+    // Each layer puts its own process-wide state back: empty and unlocked,
+    // unlocked, unseeded.
     reset_registry();
-    spin_release(&windowRegistry.registryLock);
     reset_guarded_call();
-    randomSource.state = RANDOM_UNSEEDED;
-    randomSource.last = RANDOM_UNSEEDED;
+    reset_random_source();
     // Whatever control word ran before (the platform's, or a C library's
     // 0x037F), the process computes in 0x133F from here on.
     fpu_set_control_word(FPU_PROCESS_CONTROL_WORD);

@@ -27,6 +27,7 @@
 # Passphrases are read by the tools from those files: never an argument.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../tools/lib/wait.sh"
 exe=$(realpath -- "$1")
 dist=$2
 name=vornelle-1.0-win32
@@ -105,11 +106,12 @@ sign_exe() {
 gpg_agent_running() {
   gpg-connect-agent --no-autostart 'GETINFO pid' /bye 2>/dev/null | grep -q '^D [0-9]'
 }
+gpg_agent_gone() { ! gpg_agent_running; }
 forget_gpg_passphrase() {  # AGENT_WAS_RUNNING
-  local grip t
+  local grip
   if [ "$1" = no ]; then
     gpgconf --kill gpg-agent >/dev/null 2>&1 || true
-    for t in $(seq 50); do gpg_agent_running || return 0; sleep 0.1; done
+    wait_until 5 gpg_agent_gone
     return
   fi
   for grip in $(gpg --batch --no-tty --with-colons --with-keygrip --list-secret-keys \

@@ -1,10 +1,14 @@
 // The Canvas control's surface: built once when the control is added, from
-// the control's device context, and kept in the record, which releases the
-// bitmap, the font and the memory device context when it is destroyed. A
-// surface is recorded only whole; a step that fails leaves nothing behind.
+// the control's device context, kept in the record (which releases the bitmap,
+// the font and the memory device context when it is destroyed) and copied
+// whole to the screen when the control is drawn. A surface is recorded only
+// whole; a step that fails leaves nothing behind.
 #include "toolkit/canvas.h"
 
 #include <string.h>
+
+#include "toolkit/control_kind.h"
+#include "toolkit/control_text.h"
 
 namespace vornelle {
 
@@ -99,6 +103,16 @@ void set_up_canvas(WindowRecord* record, int32_t width, int32_t height) {
         record->canvasScaleX = canvas_scale(record->canvasWidth, width);
         record->canvasScaleY = canvas_scale(record->canvasHeight, height);
     }
+}
+
+INT_PTR paint_canvas(HWND dialog, const DRAWITEMSTRUCT* item) {
+    HWND control = control_handle(dialog, (int32_t)item->CtlID);
+    WindowRecord* record = find_record(control);
+    if (!record || record->kind != Canvas) return 0;
+    if (!(item->itemAction & ODA_DRAWENTIRE)) return 0;
+    BitBlt(item->hDC, 0, 0, record->canvasWidth, record->canvasHeight, record->canvasDc, 0, 0,
+           SRCCOPY);
+    return 1;
 }
 
 }  // namespace vornelle

@@ -1,7 +1,7 @@
 // The Canvas control's off-screen surface: a memory device context holding a
 // bitmap the size of the control and a font of its own, kept in the control's
-// record (and released with it), which the dialog procedure copies to the
-// screen when the control is drawn.
+// record (and released with it), and copied to the screen when the dialog
+// procedure passes on the control's WM_DRAWITEM.
 #pragma once
 #include <stdint.h>
 #include <windows.h>
@@ -36,5 +36,10 @@ void attach_canvas_font(WindowRecord* record, HDC canvasDc, HFONT font);
 // device context, the memory device context or its bitmap cannot be had, the
 // record gets no surface and keeps no object.
 void set_up_canvas(WindowRecord* record, int32_t width, int32_t height);
+
+// WM_DRAWITEM for a control of dialog: a Canvas asked to draw itself whole
+// gets its picture copied to the top-left corner of item->hDC, and the answer
+// is 1; anything else is left to the platform with 0.
+INT_PTR paint_canvas(HWND dialog, const DRAWITEMSTRUCT* item);
 
 }  // namespace vornelle

@@ -26,6 +26,14 @@ const SystemColorRow SystemColorTable[SYSTEM_COLOR_ROW_COUNT] = {
 // The edit field and the list of a combo box are coloured as a text box.
 static const SystemColorRow comboPartColors = {0, COLOR_WINDOWTEXT, COLOR_WINDOW};
 
+void follow_combo_drop(WORD notification, HWND sender) {
+    if (notification == CBN_CLOSEUP) {
+        droppedCombo = 0;
+    } else if (notification == CBN_DROPDOWN) {
+        droppedCombo = sender;
+    }
+}
+
 const SystemColorRow* system_color_row(UINT message) {
     for (int32_t i = 0; i < SYSTEM_COLOR_ROW_COUNT; ++i) {
         if (SystemColorTable[i].message == message) return &SystemColorTable[i];

@@ -13,10 +13,14 @@ struct SystemColorRow {
     int32_t backIndex;  // GetSysColor / GetSysColorBrush index of the background
 };
 
-// The combo box whose list is dropped down, or null: the dialog procedure
-// follows CBN_DROPDOWN and CBN_CLOSEUP, and a dropped list, which has no owner
-// window, takes this combo box's colours.
+// The combo box whose list is dropped down, or null: follow_combo_drop keeps
+// it, and a dropped list, which has no owner window, takes its colours.
 extern HWND droppedCombo;
+
+// Follows one WM_COMMAND's notification code, whatever kind of control sent
+// it: CBN_DROPDOWN makes the sender the dropped combo box, CBN_CLOSEUP clears
+// it, and any other code changes nothing.
+void follow_combo_drop(WORD notification, HWND sender);
 
 const int32_t SYSTEM_COLOR_ROW_COUNT = 7;
 // One row per message from WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC, in order.

@@ -27,12 +27,15 @@ bool watch_control(HWND control) {
 static HWND holder_of(HWND window) { return (HWND)GetWindowLongPtrA(window, GWLP_HWNDPARENT); }
 
 // True when a window that holds the control, up the platform's own chain of
-// parents and owners, is a dialog that has had WM_DESTROY. The platform keeps
-// that chain free of cycles, so the walk always ends.
+// parents and owners, is a dialog that has had WM_DESTROY. The walk visits at
+// most CONTROL_HOLDER_STEPS_MAX holders, whatever the platform answers.
 static bool inside_dialog_being_destroyed(HWND control) {
-    for (HWND w = holder_of(control); w; w = holder_of(w)) {
-        LONG_PTR flags = record_value(w, FIELD_FLAGS);
-        if ((flags & RECORD_DIALOG) && (flags & RECORD_DESTROYING)) return true;
+    HWND w = control;
+    for (int32_t step = 0; step < CONTROL_HOLDER_STEPS_MAX; ++step) {
+        w = holder_of(w);
+        if (!w) return false;
+        const WindowRecord* holder = find_record(w);
+        if (holder && (holder->flags & RECORD_DIALOG) && holder->beingDestroyed) return true;
     }
     return false;
 }

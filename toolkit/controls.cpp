@@ -14,8 +14,9 @@ namespace {
 
 bool is_image_kind(int32_t kind) { return kind >= Image && kind <= FittedImageButton; }
 
-// Wrapping addition: a rectangle corner never overflows into undefined behaviour.
-LONG corner(int32_t start, int32_t size) {
+// The far edge of a span, start + size, wrapping around in 32 bits rather
+// than overflowing into undefined behaviour.
+LONG far_edge(int32_t start, int32_t size) {
     return (LONG)(int32_t)((uint32_t)start + (uint32_t)size);
 }
 
@@ -58,7 +59,7 @@ HWND add_control(int32_t kind, const char* className, HWND dialog, int32_t id, c
     int32_t pixelHeight = height;
     if (flags & RECORD_UNITS) {
         // The corners are mapped, so the size is their difference in pixels.
-        RECT rect = {x, y, corner(x, width), corner(y, height)};
+        RECT rect = {x, y, far_edge(x, width), far_edge(y, height)};
         MapDialogRect(dialog, &rect);
         left = rect.left;
         top = rect.top;

@@ -5,8 +5,8 @@
 
 #include <stddef.h>
 
+#include "toolkit/canvas.h"
 #include "toolkit/control_colors.h"
-#include "toolkit/control_kind.h"
 #include "toolkit/control_text.h"
 #include "toolkit/modal.h"
 #include "toolkit/window_registry.h"
@@ -30,12 +30,6 @@ static ControlCallback event_target(HWND dialog, UINT message, WPARAM wParam, LP
     }
     if (message != WM_COMMAND) return 0;
 
-    WORD code = HIWORD(wParam);
-    if (code == CBN_CLOSEUP) {
-        droppedCombo = 0;
-    } else if (code == CBN_DROPDOWN) {
-        droppedCombo = (HWND)lParam;
-    }
     WORD id = LOWORD(wParam);
     HWND control = control_handle(dialog, id);
     if (control) return (ControlCallback)record_value(control, FIELD_CALLBACK);
@@ -48,17 +42,6 @@ static ControlCallback event_target(HWND dialog, UINT message, WPARAM wParam, LP
     item.fMask = MIIM_DATA;
     if (!GetMenuItemInfoA(menu, id, FALSE, &item)) return 0;
     return (ControlCallback)item.dwItemData;
-}
-
-// WM_DRAWITEM: a Canvas control is painted whole from its memory picture.
-static INT_PTR draw_canvas(HWND dialog, const DRAWITEMSTRUCT* item) {
-    HWND control = control_handle(dialog, (int32_t)item->CtlID);
-    WindowRecord* record = find_record(control);
-    if (!record || record->kind != Canvas) return 0;
-    if (!(item->itemAction & ODA_DRAWENTIRE)) return 0;
-    BitBlt(item->hDC, 0, 0, record->canvasWidth, record->canvasHeight, record->canvasDc, 0, 0,
-           SRCCOPY);
-    return 1;
 }
 
 // A handled message: its value goes to the sender through the message-result
@@ -79,6 +62,7 @@ INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         if (state == WA_INACTIVE || state == WA_ACTIVE || state == WA_CLICKACTIVE) return 1;
     }
 
+    if (message == WM_COMMAND) follow_combo_drop(HIWORD(wParam), (HWND)lParam);
     ControlCallback target = event_target(dialog, message, wParam, lParam);
     if (target) {
         LONG_PTR value = target(dialog, message, wParam, lParam);
@@ -88,12 +72,12 @@ INT_PTR CALLBACK dialog_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     WindowRecord* record = find_record(dialog);
     if (record) {
         // From here on the controls' records wait for the dialog's last message.
-        if (message == WM_DESTROY) record->flags |= RECORD_DESTROYING;
+        if (message == WM_DESTROY) record->beingDestroyed = true;
         DialogCallback dialogCallback = record->callback;
         // The callback may remove records: the record is not used after the call.
         LONG_PTR r = dialogCallback ? dialogCallback(dialog, message, wParam, lParam) : 0;
         if (message == WM_NCDESTROY) destroy_record(dialog);
-        if (message == WM_DRAWITEM) return draw_canvas(dialog, (const DRAWITEMSTRUCT*)lParam);
+        if (message == WM_DRAWITEM) return paint_canvas(dialog, (const DRAWITEMSTRUCT*)lParam);
         if (r) return handled(dialog, r);
         if (system_color_row(message)) return control_color(message, (HDC)wParam, (HWND)lParam);
     }

@@ -1,7 +1,7 @@
 // The toolkit's one dialog procedure: routes the platform's messages to the
-// callbacks of controls, menu items and dialogs, colours controls from their
-// records, paints canvases, ends the dialog on SC_CLOSE and removes a dialog's
-// records at WM_NCDESTROY.
+// callbacks of controls, menu items and dialogs, hands control colours and
+// canvas painting to control_colors.h and canvas.h, ends the dialog on
+// SC_CLOSE and removes a dialog's records at WM_NCDESTROY.
 #pragma once
 #include <windows.h>
 

@@ -23,9 +23,6 @@ enum RecordFlag : uint32_t {
     RECORD_IMAGE_ICON = 0x0100,
     RECORD_IMAGE_BITMAP = 0x0200,
     RECORD_SHOWN = 0x0400,
-    // The dialog has had WM_DESTROY: its controls' records stay until its last
-    // message, where they all go together, newest first.
-    RECORD_DESTROYING = 0x0800,
     RECORD_CONTROL = 0x2000,
     RECORD_DIALOG = 0x4000,
 };
@@ -65,6 +62,10 @@ struct WindowRecord {
     HICON bigIcon;
     HICON smallIcon;
     int32_t userData[8];
+    // Not a field that record_value reaches, nor a flag: the dialog has had
+    // WM_DESTROY, and its controls' records stay until its last message,
+    // where they all go together, newest first.
+    bool beingDestroyed;
 };
 
 // The fields that record_value and set_record_value reach by name.
@@ -89,6 +90,8 @@ struct WindowRegistry {
 
 extern WindowRegistry windowRegistry;
 
+// Empties the registry and frees its lock, whatever either held before;
+// process start-up calls it once, before any record is made.
 void reset_registry();
 WindowRecord* find_record(HWND window);
 // The field's 32-bit value and the record; 0 and a null record when the window

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     int index[256];
     for (int i = 0; i < 256; ++i) index[i] = -1;
     for (int i = 0; i < PASSPHRASE_ALPHABET_SIZE; ++i) index[(uint8_t)PASSPHRASE_ALPHABET[i]] = i;
-    if (lcg) seed(time_of_day());
+    if (lcg) seed_random_source(time_of_day());
 
     SecureSource source;
     char passphrase[PASSPHRASE_LENGTH + 1];

@@ -16,7 +16,7 @@
 using namespace vornelle;
 
 static bool lcg_draw(double* draw) {
-    *draw = next();
+    *draw = next_random_draw();
     return true;
 }
 
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     unsigned long long limit = 0;
     if (argc == 4 && std::strcmp(argv[2], "--words") == 0) limit = std::strtoull(argv[3], NULL, 10);
     if (lcg) {
-        seed(time_of_day());
+        seed_random_source(time_of_day());
     } else {
         secure.used = PASSPHRASE_MAX_DRAWS;
         secureDraws = secure_source_draws(&secure);

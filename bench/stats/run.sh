@@ -8,11 +8,11 @@
 #     control: must fail at least one test).
 # Environment: COUNT (pass phrases, default 1000000), TESTS (dieharder test
 # list, default below). Runs inside the Wine session of a build folder, as
-# `make stats` starts it (.ci/setup stats installs dieharder):
-#   .ci/in-session ARCH --build build/bench --setup stats chi_squared draw_stream \
+# `make stats` starts it (tools/setup stats installs dieharder):
+#   tools/in-session ARCH --build build/bench --setup stats chi_squared draw_stream \
 #     -- bench/stats/run.sh
 set -uo pipefail
-BUILD=${VORNELLE_BUILD:?run through make stats (.ci/in-session)}
+BUILD=${VORNELLE_BUILD:?run through make stats (tools/in-session)}
 COUNT=${COUNT:-1000000}
 # Chosen to finish in minutes on the secure stream (about 30 MB/s under Wine):
 # birthdays, OPERM5, 32x32 and 6x8 binary rank, count-the-1s stream, runs,

@@ -20,13 +20,12 @@ marked="0 0 0"  # the DWORD 0 in each of the three formats
 
 # Waits up to 5 s for the clipboard's text to be $1, then checks that its
 # marks are $2; says what it found otherwise.
+clipboard_text=
+clipboard_text_is() { clipboard_text=$(tool text); [ "$clipboard_text" = "$1" ]; }
 clipboard_is() {
-  local text marks i
-  for i in $(seq 1 50); do
-    text=$(tool text)
-    [ "$text" = "$1" ] && break
-    sleep 0.1
-  done
+  local text marks
+  wait_until 5 clipboard_text_is "$1"
+  text=$clipboard_text
   marks=$(tool marks)
   [ "$text" = "$1" ] && [ "$marks" = "$2" ] && return 0
   echo "  clipboard: '$text', marks: $marks" >&2
@@ -99,7 +98,7 @@ check "the context menu's Copy copies the pass phrase, marked private" \
 
 check "the box still shows the pass phrase" same_text "$passphrase"
 check "the focus is still in the box" focus_is 101
-xdotool mousemove --sync $(((left + right) / 2)) $(((top + bottom) / 2)) key alt+F4
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) key alt+F4
 check "Alt+F4 ends the program with exit code 0" ended_with_zero
 check "the copied pass phrase stays on the clipboard" clipboard_is "$passphrase" "$marked"
 

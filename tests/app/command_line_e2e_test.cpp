@@ -10,6 +10,7 @@
 #include "app/main_dialog.h"
 #include "tests/support/outside_program.h"
 #include "tests/support/passphrase_check.h"
+#include "tests/support/window_place.h"
 #include "tests/support/wine_path.h"
 
 using namespace vornelle_test;
@@ -27,16 +28,13 @@ std::string rect_text(const RECT& rect) {
 std::string dialog_seen(const DialogProgram& program) {
     HWND dialog = program.dialog;
     std::ostringstream seen;
-    RECT window = {}, client = {};
-    GetWindowRect(dialog, &window);
+    RECT window = window_rect(dialog), client = {};
     GetClientRect(dialog, &client);
     seen << std::hex << class_of(dialog) << " style " << GetWindowLongA(dialog, GWL_STYLE) << " ex "
          << GetWindowLongA(dialog, GWL_EXSTYLE) << std::dec << " window " << rect_text(window)
          << " client " << rect_text(client) << " \"" << text_of(dialog) << "\"\n";
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect = {};
-        GetWindowRect(child, &rect);
-        MapWindowPoints(NULL, dialog, (POINT*)&rect, 2);
+        RECT rect = rect_in(dialog, child);
         seen << std::hex << class_of(child) << " " << std::dec << GetDlgCtrlID(child) << std::hex
              << " style " << GetWindowLongA(child, GWL_STYLE) << " ex "
              << GetWindowLongA(child, GWL_EXSTYLE) << std::dec << " at " << rect_text(rect) << " \""

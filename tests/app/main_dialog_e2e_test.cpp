@@ -12,6 +12,7 @@
 #include "tests/app/program_fixture.h"
 #include "tests/support/outside_program.h"
 #include "tests/support/passphrase_check.h"
+#include "tests/support/window_place.h"
 #include "tests/support/wine_path.h"
 
 using vornelle::MAIN_DIALOG_TITLE;
@@ -31,13 +32,6 @@ const int CLIENT_HEIGHT = 165;
 // Division by two rounded down, for negative values too.
 int half_down(int value) {
     return value >= 0 ? value / 2 : -((-value + 1) / 2);
-}
-
-RECT rect_in_client(HWND dialog, HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(NULL, dialog, (POINT*)&rect, 2);
-    return rect;
 }
 
 class MainDialogTest : public ProgramTest {
@@ -82,8 +76,7 @@ TEST_F(MainDialogTest, DialogHasTitleClassAndFrame) {
 TEST_F(MainDialogTest, DialogIsCentredOnTheWorkArea) {
     RECT work = {};
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
-    RECT window = {};
-    GetWindowRect(dialog_, &window);
+    RECT window = window_rect(dialog_);
     int width = window.right - window.left;
     int height = window.bottom - window.top;
     EXPECT_EQ(window.left, half_down(work.left + work.right - width));
@@ -120,11 +113,7 @@ TEST_F(MainDialogTest, ControlsHaveTheirClassStylePlaceAndOrder) {
             << std::hex << GetWindowLongA(control, GWL_STYLE);
         EXPECT_EQ(GetWindowLongA(control, GWL_EXSTYLE), expected.exStyle)
             << std::hex << GetWindowLongA(control, GWL_EXSTYLE);
-        RECT rect = rect_in_client(dialog_, control);
-        EXPECT_EQ(rect.left, expected.rect.left);
-        EXPECT_EQ(rect.top, expected.rect.top);
-        EXPECT_EQ(rect.right, expected.rect.right);
-        EXPECT_EQ(rect.bottom, expected.rect.bottom);
+        EXPECT_TRUE(same_place(rect_in(dialog_, control), expected.rect));
         child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, (HWND)0) << "a control too many";

@@ -143,6 +143,41 @@ TEST_F(MainDialogPartsTest, ControlsLandWhereTheLayoutTableSays) {
     EXPECT_FALSE(IsWindowVisible(dialog_));  // controls do not show the dialog
 }
 
+// The platform refusing to make the child window with the identifier
+// refusedControl, seen with a CBT hook on this thread.
+INT_PTR refusedControl;
+LRESULT CALLBACK refuse_one_control(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA* made = ((const CBT_CREATEWNDA*)lParam)->lpcs;
+        if ((made->style & WS_CHILD) && (INT_PTR)made->hMenu == refusedControl) return 1;
+    }
+    return CallNextHookEx(0, code, wParam, lParam);
+}
+
+class MainDialogBuildTest : public ToolkitTest {};
+
+// Every control of the table is added whatever became of the ones before it:
+// a control the platform refuses to make leaves the others standing as their
+// rows say (a refused introduction still leaves the box and the button).
+TEST_F(MainDialogBuildTest, EveryControlIsMadeWhicheverOneIsRefused) {
+    for (const ControlRow& refused : MainDialogControlTable) {
+        SCOPED_TRACE(refused.id);
+        refusedControl = refused.id;
+        HHOOK hook = SetWindowsHookExA(WH_CBT, refuse_one_control, NULL, GetCurrentThreadId());
+        ASSERT_NE(hook, (HHOOK)0);
+        HWND dialog = keep(build_main_dialog());
+        UnhookWindowsHookEx(hook);
+        ASSERT_NE(dialog, (HWND)0);
+
+        EXPECT_EQ(GetDlgItem(dialog, refused.id), (HWND)0) << "the refusal did not happen";
+        for (int i = 0; i < MAIN_DIALOG_CONTROL_COUNT; ++i) {
+            if (MainDialogControlTable[i].id == refused.id) continue;
+            vornelle_test::expect_control_as_row(dialog, MainDialogControlTable[i],
+                                                 LAID_OUT[i].className);
+        }
+    }
+}
+
 // The dialog itself: the title the tests that work the program from outside
 // look for, and a client area of 480 x 165 pixels under a caption with a
 // system menu and a minimise box.
@@ -393,7 +428,8 @@ BOOL CALLBACK destroy_dialog_window(HWND window, LPARAM) {
 }
 
 // The main function, run here: when its dialog cannot be made it sounds the
-// error and returns 1 at once, showing nothing, and it has seeded the random
+// error and returns 1 at once, showing nothing and leaving no window with the
+// focus (a window of the thread had it before), and it has seeded the random
 // source before the dialog window is made.
 TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
     ScopedImportPatch beep("user32.dll", "MessageBeep", (void*)record_beep);
@@ -411,8 +447,13 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         {"the platform refuses the dialog window", true, platform_system_allocate},
         {"no memory for the dialog's record", false, failing_allocate},
     };
+    HWND focused = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 50,
+                                   NULL, NULL, GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(focused, (HWND)0);
     for (const Case& c : cases) {
-        randomSource.state = randomSource.last = RANDOM_UNSEEDED;
+        SetFocus(focused);
+        ASSERT_EQ(GetFocus(), focused) << c.what;
+        reset_random_source();
         creationWatch = {c.refuse, 0, 0};
         HHOOK hook = SetWindowsHookExA(WH_CBT, watch_dialog_creation, NULL, GetCurrentThreadId());
         ASSERT_NE(hook, (HHOOK)0);
@@ -431,6 +472,7 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         EXPECT_EQ(lastBeep, (UINT)MB_ICONERROR) << c.what;
         EXPECT_LT(elapsed, 2000u) << c.what;
         EXPECT_EQ(mainDialog, (HWND)0) << c.what;
+        EXPECT_EQ(GetFocus(), (HWND)0) << c.what << ": a window kept the focus";
         ASSERT_EQ(creationWatch.dialogsMade, 1) << c.what;
         EXPECT_NE(creationWatch.stateThen, RANDOM_UNSEEDED)
             << c.what << ": not seeded before the dialog was made";
@@ -442,6 +484,7 @@ TEST(MainFunction, FailsAtOnceWithTheErrorSoundWhenItsDialogCannotBeMade) {
         EXPECT_LE(seededWith, 86400.0f) << c.what;
         EXPECT_EQ(randomSource.state, creationWatch.stateThen) << c.what;
     }
+    DestroyWindow(focused);
     mainDialog = 0;
 }
 

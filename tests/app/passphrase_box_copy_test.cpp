@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "app/passphrase_box_copy.h"
 #include "runtime/system_memory.h"
@@ -100,14 +101,12 @@ TEST_F(PassphraseBoxCopyTest, RunningOutOfMemoryLeavesTheClipboardAlone) {
               "Zq8X0aB1cD2eF3gH4iJ5kL6mN7oP8qR9sT0uV1wX2yZ3aB4cD5eF6gH7iJ8kL9m");
 }
 
-// A second attach, or one of a null box, must not make the box call itself.
+// A second attach, or one of a null box, must not make the box call itself
+// (it would then never answer, and run out of stack).
 TEST_F(PassphraseBoxCopyTest, AttachingAgainLeavesOneWorkingBox) {
-    HANDLE original = GetPropA(box_, PREVIOUS_PROC_PROPERTY);
-    ASSERT_NE(original, (HANDLE)0);
+    ASSERT_EQ((WNDPROC)GetWindowLongPtrA(box_, GWLP_WNDPROC), (WNDPROC)private_copy_proc);
     EXPECT_TRUE(attach_private_copy(box_));
     EXPECT_FALSE(attach_private_copy(0));
-    EXPECT_EQ(GetPropA(box_, PREVIOUS_PROC_PROPERTY), original);
-    EXPECT_NE(GetPropA(box_, PREVIOUS_PROC_PROPERTY), (HANDLE)private_copy_proc);
     EXPECT_EQ((WNDPROC)GetWindowLongPtrA(box_, GWLP_WNDPROC), (WNDPROC)private_copy_proc);
 
     ClipboardContent content = copy_from(box_, "still copies", 0, -1);
@@ -154,6 +153,71 @@ TEST_F(PassphraseBoxCopyTest, EachBoxKeepsItsOwnPreviousProcedure) {
     DestroyWindow(boxes[0].window);
     EXPECT_EQ(SendMessageA(boxes[1].window, WHO_ARE_YOU, 0, 0), 'B');
     EXPECT_EQ(copy_from(boxes[1].window, "after the first", 0, -1).text, "after the first");
+}
+
+// Boxes beyond the room the program keeps for them are left as they are, and
+// copy as plain edit controls; a box that goes makes room for the next.
+TEST_F(PassphraseBoxCopyTest, ABoxBeyondTheRoomIsLeftAsItIs) {
+    std::vector<HWND> attached;
+    HWND beyond = 0;
+    for (int i = 0; i < 2 * PRIVATE_COPY_BOX_MAX && !beyond; ++i) {
+        HWND box = make_edit();
+        if (attach_private_copy(box)) {
+            attached.push_back(box);
+        } else {
+            beyond = box;
+        }
+    }
+    ASSERT_NE(beyond, (HWND)0) << "no box was ever refused";
+    EXPECT_LE(attached.size(), (size_t)PRIVATE_COPY_BOX_MAX);
+    EXPECT_NE((WNDPROC)GetWindowLongPtrA(beyond, GWLP_WNDPROC), (WNDPROC)private_copy_proc);
+    ClipboardContent plain = copy_from(beyond, "copied plainly", 0, -1);
+    EXPECT_EQ(plain.text, "copied plainly");
+    EXPECT_EQ(plain.find(PRIVACY_FORMATS[0]), nullptr);
+    for (HWND box : attached) {
+        EXPECT_NE(copy_from(box, "copied privately", 0, -1).find(PRIVACY_FORMATS[0]), nullptr);
+    }
+
+    DestroyWindow(attached.back());
+    HWND next = make_edit();
+    EXPECT_TRUE(attach_private_copy(next));
+    EXPECT_NE(copy_from(next, "copied privately", 0, -1).find(PRIVACY_FORMATS[0]), nullptr);
+}
+
+// Another process can write any property of any window. Whatever properties
+// an attached box carries, a procedure written into them is never called, and
+// the box goes on copying and answering as an edit control to its end.
+int strangerCalls;
+LRESULT CALLBACK stranger_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    ++strangerCalls;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK collect_property(HWND, LPSTR name, HANDLE, ULONG_PTR names) {
+    ((std::vector<std::string>*)names)
+        ->push_back(IS_INTRESOURCE(name) ? "#" + std::to_string((uintptr_t)name) : name);
+    return TRUE;
+}
+
+TEST_F(PassphraseBoxCopyTest, AProcedureWrittenIntoTheBoxsPropertiesIsNeverCalled) {
+    std::vector<std::string> names;
+    EnumPropsExA(box_, collect_property, (LPARAM)&names);
+    names.push_back("Stranger");  // one the box did not have
+    for (const std::string& name : names) {
+        LPCSTR key = name[0] == '#' ? MAKEINTATOM(std::stoul(name.substr(1))) : name.c_str();
+        ASSERT_TRUE(SetPropA(box_, key, (HANDLE)stranger_procedure)) << name;
+    }
+    strangerCalls = 0;
+
+    ClipboardContent content = copy_from(box_, "copied as before", 0, -1);
+    EXPECT_EQ(content.text, "copied as before");
+    EXPECT_NE(content.find(PRIVACY_FORMATS[0]), nullptr);
+    EXPECT_EQ(SendMessageA(box_, WM_GETTEXTLENGTH, 0, 0), 16);
+    EXPECT_EQ(SendMessageA(box_, EM_GETLIMITTEXT, 0, 0),
+              SendMessageA(plain_, EM_GETLIMITTEXT, 0, 0))
+        << "not answered as an edit control";
+    DestroyWindow(box_);
+    EXPECT_EQ(strangerCalls, 0) << "the box called a procedure from its properties";
 }
 
 // RegisterClipboardFormatA as the platform answers it, except that the name

@@ -7,8 +7,7 @@
 
 #include <string>
 
-#include "app/main_dialog.h"
-#include "tests/support/outside_program.h"
+#include "tests/support/main_dialog_program.h"
 #include "tests/support/wine_path.h"
 
 namespace vornelle_test {
@@ -16,12 +15,14 @@ namespace vornelle_test {
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string failure = start_dialog_program(windows_path(VORNELLE_EXE), &program_);
+        MainDialogProgram started;
+        std::string failure = start_main_dialog(windows_path(VORNELLE_EXE), &started);
         ASSERT_EQ(failure, "");
+        program_ = started.program;
         process_ = program_.process;
         dialog_ = program_.dialog;
-        box_ = GetDlgItem(dialog_, vornelle::ID_PASSPHRASE_BOX);
-        button_ = GetDlgItem(dialog_, vornelle::ID_GENERATE_BUTTON);
+        box_ = started.box;
+        button_ = started.button;
     }
 
     void TearDown() override { stop_dialog_program(&program_); }

@@ -3,11 +3,14 @@
 # over its dialog, waiting for pass phrases and focus, and ending it.
 # The sourcing script sets exe and probe_exe first; pid is the running
 # program's, passed and failed count the checks.
+tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../tools" && pwd)
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+source "$tools/lib/wait.sh"
+source "$tools/lib/window.sh"
 pid=
 
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "$(basename "$0" .sh): no X display (run it inside .ci/in-session)" >&2
+if ! "$tools/has-display"; then
+  echo "$(basename "$0" .sh): no X display (run it inside tools/in-session)" >&2
   exit 1
 fi
 
@@ -16,15 +19,13 @@ probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 is_passphrase() { [[ $1 =~ ^[0-9A-Za-z]{63}$ ]]; }
 
 # Waits for the text box to show a pass phrase other than $1; prints it.
+shown=
+shows_new_passphrase() { shown=$(probe text); is_passphrase "$shown" && [ "$shown" != "$1" ]; }
 new_passphrase() {
-  local text i
-  for i in $(seq 1 50); do
-    text=$(probe text)
-    if is_passphrase "$text" && [ "$text" != "$1" ]; then echo "$text"; return 0; fi
-    sleep 0.1
-  done
-  echo "$text"
-  return 1
+  local status=0
+  wait_until 5 shows_new_passphrase "$1" || status=1
+  echo "$shown"
+  return $status
 }
 
 same_text() { [ "$(probe text)" = "$1" ]; }
@@ -33,12 +34,9 @@ same_text() { [ "$(probe text)" = "$1" ]; }
 focus_is() { [ "$(probe focus)" = "$1" ]; }
 
 # What the probe prints for $1 becomes $2 within 5 s; says what it was if not.
+probe_says() { [ "$(probe "$1")" = "$2" ]; }
 probe_becomes() {
-  local i
-  for i in $(seq 1 50); do
-    [ "$(probe "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
+  wait_until 5 probe_says "$1" "$2" && return 0
   echo "  $1: $(probe "$1")" >&2
   return 1
 }
@@ -50,23 +48,17 @@ focus_becomes() { probe_becomes focus "$1"; }
 # keyboard goes there too (there is no window manager); false when no dialog
 # appears.
 start_program() {
-  wine "$exe" </dev/null >/dev/null 2>&1 &
-  pid=$!
-  local rect
-  rect=$(probe window) || return 1
-  read -r left top right bottom <<<"$rect"
-  xdotool mousemove --sync $(((left + right) / 2)) $(((top + bottom) / 2))
+  start_window_program "$exe" '^Vornelle   v 1\.0$' || return 1
+  pid=$program_pid
+  xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
   sleep 0.3
 }
 
 # Waits up to 10 s for the program to end; true when it ended with code 0.
+program_ended() { ! kill -0 "$pid" 2>/dev/null; }
 ended_with_zero() {
-  local i rc
-  for i in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
+  local rc
+  if ! wait_until 10 program_ended; then
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=
     echo "  the program is still running" >&2
     return 1

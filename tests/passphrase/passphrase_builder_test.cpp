@@ -21,7 +21,7 @@ struct RecordingDraws {
 };
 
 bool record_draw(void* context, double* draw) {
-    *draw = next();
+    *draw = next_random_draw();
     static_cast<RecordingDraws*>(context)->lasts.push_back(randomSource.last);
     return true;
 }
@@ -29,7 +29,7 @@ bool record_draw(void* context, double* draw) {
 // Builds a pass phrase from the random source seeded with seconds, recording
 // every integer draw it takes.
 bool build_seeded(double seconds, RecordingDraws* draws, char* phrase) {
-    seed(seconds);
+    seed_random_source(seconds);
     DrawSource source = {record_draw, draws};
     return build_passphrase(source, phrase);
 }
@@ -121,9 +121,9 @@ TEST(PassphraseBuilder, FailingSourceGivesNoPassphrase) {
 
 TEST(PassphraseBuilder, SameSeedSamePassphrasesInTheSameOrder) {
     char a[3][PASSPHRASE_LENGTH + 1], b[3][PASSPHRASE_LENGTH + 1];
-    seed(50000.25);
+    seed_random_source(50000.25);
     for (auto& p : a) ASSERT_TRUE(build_passphrase(random_source_draws(), p));
-    seed(50000.25);
+    seed_random_source(50000.25);
     for (auto& p : b) ASSERT_TRUE(build_passphrase(random_source_draws(), p));
     for (int i = 0; i < 3; ++i) EXPECT_STREQ(a[i], b[i]);
     EXPECT_STRNE(a[0], a[1]);

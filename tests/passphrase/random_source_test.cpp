@@ -1,6 +1,6 @@
 // The time-seeded generator: seeds from the time of day, the clock read
 // through the guarded call, the draw sequence from known seeds, the range of
-// draws, and floor, which leaves the x87 control word as it found it.
+// draws, and round_down, which leaves the x87 control word as it found it.
 #include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
 
@@ -19,7 +19,7 @@ using namespace vornelle;
 namespace {
 
 struct RandomSourceTest : ::testing::Test {
-    void SetUp() override { randomSource.state = randomSource.last = RANDOM_UNSEEDED; }
+    void SetUp() override { reset_random_source(); }
 };
 
 uint32_t float_bits(float f) {
@@ -29,12 +29,12 @@ uint32_t float_bits(float f) {
 }
 
 TEST_F(RandomSourceTest, MidnightSeedGivesTheKnownFirstDraws) {
-    seed(seconds_since_midnight(0, 0, 0, 0));
+    seed_random_source(seconds_since_midnight(0, 0, 0, 0));
     EXPECT_EQ(randomSource.state, 0u);
     const uint32_t states[] = {1u, 134775814u, 3698175007u};
     const uint32_t lasts[] = {0u, 67387907u, 1849087503u};
     for (int i = 0; i < 3; ++i) {
-        double r = next();
+        double r = next_random_draw();
         EXPECT_EQ(randomSource.state, states[i]) << "draw " << i;
         EXPECT_EQ(randomSource.last, lasts[i]) << "draw " << i;
         EXPECT_EQ(r, lasts[i] / 2147483648.0) << "draw " << i;
@@ -50,16 +50,16 @@ TEST_F(RandomSourceTest, SeedIsTheSinglePrecisionPatternOfTheTimeOfDay) {
         {4, 33, 4, 0, float_bits(16384.0f)},
     };
     for (const Case& c : cases) {
-        seed(seconds_since_midnight(c.h, c.m, c.s, c.ms));
+        seed_random_source(seconds_since_midnight(c.h, c.m, c.s, c.ms));
         EXPECT_EQ(randomSource.state, c.state) << c.h << ":" << c.m << ":" << c.s << "." << c.ms;
     }
 }
 
 TEST_F(RandomSourceTest, NeighbouringMillisecondsShareASeedLateInTheDay) {
     // From 18:12:16 single precision steps by 1/128 s.
-    seed(seconds_since_midnight(20, 0, 0, 1));
+    seed_random_source(seconds_since_midnight(20, 0, 0, 1));
     uint32_t a = randomSource.state;
-    seed(seconds_since_midnight(20, 0, 0, 2));
+    seed_random_source(seconds_since_midnight(20, 0, 0, 2));
     EXPECT_EQ(randomSource.state, a);
 }
 
@@ -116,11 +116,11 @@ TEST(TimeOfDay, ReadsTheClockThroughTheGuardedCall) {
 }
 
 TEST_F(RandomSourceTest, SameSeedSameSequence) {
-    seed(1234.5);
+    seed_random_source(1234.5);
     double first[50];
-    for (double& r : first) r = next();
-    seed(1234.5);
-    for (double r : first) EXPECT_EQ(next(), r);
+    for (double& r : first) r = next_random_draw();
+    seed_random_source(1234.5);
+    for (double r : first) EXPECT_EQ(next_random_draw(), r);
 }
 
 TEST_F(RandomSourceTest, DrawsSpanZeroToOneMinusTwoToTheMinus31) {
@@ -131,34 +131,34 @@ TEST_F(RandomSourceTest, DrawsSpanZeroToOneMinusTwoToTheMinus31) {
     ASSERT_EQ(RANDOM_MULTIPLIER * inverse, 1u);
 
     randomSource.state = 0;
-    EXPECT_EQ(next(), 0.0);
+    EXPECT_EQ(next_random_draw(), 0.0);
     randomSource.state = (0xFFFFFFFFu - 1u) * inverse;
-    double largest = next();
+    double largest = next_random_draw();
     EXPECT_EQ(largest, 1.0 - 1.0 / 2147483648.0);
     EXPECT_LT(largest, 1.0);
 
-    seed(777.0);
+    seed_random_source(777.0);
     for (int i = 0; i < 100000; ++i) {
-        double r = next();
+        double r = next_random_draw();
         ASSERT_GE(r, 0.0);
         ASSERT_LE(r, 1.0 - 1.0 / 2147483648.0);
     }
 }
 
-TEST(Floor, RoundsTowardMinusInfinity) {
+TEST(RoundDown, RoundsTowardMinusInfinity) {
     struct Case { double x, expected; };
     const Case cases[] = {
         {2.5, 2.0}, {-2.5, -3.0}, {3.0, 3.0}, {-3.0, -3.0}, {0.0, 0.0},
         {0.9999999995343387, 0.0}, {-0.25, -1.0}, {61.99999997, 61.0},
         {1e300, 1e300}, {-1e300, -1e300}, {4503599627370497.0, 4503599627370497.0},
     };
-    for (const Case& c : cases) EXPECT_EQ(vornelle::floor(c.x), c.expected) << c.x;
-    EXPECT_TRUE(std::isnan(vornelle::floor(NAN)));
+    for (const Case& c : cases) EXPECT_EQ(vornelle::round_down(c.x), c.expected) << c.x;
+    EXPECT_TRUE(std::isnan(vornelle::round_down(NAN)));
 }
 
-// Whatever rounding the caller's x87 unit is set to, floor gives the same
+// Whatever rounding the caller's x87 unit is set to, round_down gives the same
 // results and leaves the control word as it found it.
-TEST(Floor, LeavesTheControlWordAsItFoundIt) {
+TEST(RoundDown, LeavesTheControlWordAsItFoundIt) {
     const uint16_t words[] = {
         FPU_PROCESS_CONTROL_WORD,
         0x037F,  // as FNINIT leaves it
@@ -178,7 +178,7 @@ TEST(Floor, LeavesTheControlWordAsItFoundIt) {
         uint16_t after[caseCount];
         for (int i = 0; i < caseCount; ++i) {
             fpu_set_control_word(word);
-            results[i] = vornelle::floor(cases[i].x);
+            results[i] = vornelle::round_down(cases[i].x);
             after[i] = fpu_control_word();
         }
         fpu_set_control_word(callerWord);

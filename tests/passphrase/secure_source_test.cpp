@@ -162,7 +162,7 @@ TEST(SecureSource, RandomWordsAreWipedAfterAPassphraseIsMade) {
 }
 
 TEST(SecureSource, FailingGeneratorGivesNoPassphraseAndNoFallback) {
-    seed(0.0);
+    seed_random_source(0.0);
     RandomSource before = randomSource;
     SecureSource source;
     char phrase[PASSPHRASE_LENGTH + 1];

@@ -2,7 +2,8 @@
 // what it finds at its start (arguments, start-up record, FPU control word,
 // random source, thread state, registry, COM) as key=value lines to the file
 // named by VORNELLE_CHILD_REPORT, then returns VORNELLE_CHILD_EXIT (default 0). The process's end is watched
-// and added to the report (shutdown_watch.h).
+// and added to the report (shutdown_watch.h). With VORNELLE_CHILD_REFUSE_COM
+// set, start-up's CoInitialize is refused.
 #include <objbase.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 #include "process/startup.h"
 #include "tests/process/child_report_file.h"
 #include "tests/process/shutdown_watch.h"
+#include "tests/support/import_patch.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
 
@@ -22,6 +24,24 @@ using namespace vornelle;
 // Patched before the process entry runs: the C library's start-up code runs
 // this initialiser first.
 static const bool shutdownWatched = shutdown_watch::watch();
+
+// With VORNELLE_CHILD_REFUSE_COM set, the first CoInitialize of the child (the
+// start-up's) is refused with E_OUTOFMEMORY and COM stays uninitialised; every
+// later call reaches COM.
+static HRESULT(WINAPI* platformCoInitialize)(LPVOID);
+static bool comRefused;
+static HRESULT WINAPI refusing_co_initialize(LPVOID reserved) {
+    if (comRefused) return platformCoInitialize(reserved);
+    comRefused = true;
+    return E_OUTOFMEMORY;
+}
+static bool refuse_com() {
+    if (!GetEnvironmentVariableA("VORNELLE_CHILD_REFUSE_COM", NULL, 0)) return false;
+    platformCoInitialize = (HRESULT(WINAPI*)(LPVOID))vornelle_test::patch_import(
+        GetModuleHandleA(NULL), "ole32.dll", "CoInitialize", (void*)refusing_co_initialize);
+    return platformCoInitialize != NULL;
+}
+static const bool comWatched = refuse_com();
 
 static void add_line(char* report, size_t size, const char* key, const char* format, unsigned value) {
     size_t used = strlen(report);
@@ -63,6 +83,7 @@ int32_t vornelle::application_main(HINSTANCE instance, HINSTANCE previous, const
     add_line(report, sizeof report, "com_already_initialised", "%u", again == S_FALSE);
     if (SUCCEEDED(again)) CoUninitialize();
     add_line(report, sizeof report, "shutdown_watched", "%u", shutdownWatched);
+    add_line(report, sizeof report, "com_refused", "%u", comWatched && comRefused);
     strncat(report, "tail=", sizeof report - strlen(report) - 1);
     strncat(report, commandTail, sizeof report - strlen(report) - 1);
     strncat(report, "\n", sizeof report - strlen(report) - 1);

@@ -178,6 +178,25 @@ TEST(Process, StartupFailuresEndWith255BeforeMain) {
     }
 }
 
+// COM refusing to start is ignored: the main function runs with its start-up
+// values, and shutdown still uninitialises COM before the process ends with
+// the main function's result.
+TEST(Process, ComRefusingToStartIsIgnoredAndStillUninitialised) {
+    std::string exe = child_path(REPORT_CHILD);
+    SetEnvironmentVariableA("VORNELLE_CHILD_REFUSE_COM", "1");
+    ChildRun run = run_child(exe, "\"" + exe + "\"", 0, 0, "7");
+    SetEnvironmentVariableA("VORNELLE_CHILD_REFUSE_COM", NULL);
+    ASSERT_TRUE(run.ended);
+    ASSERT_TRUE(run.reported) << "the main function never ran";
+    EXPECT_EQ("1", run.report["com_refused"]) << "start-up's CoInitialize was not refused";
+    EXPECT_EQ("0", run.report["com_already_initialised"]);
+    EXPECT_EQ("FFFFFFFF", run.report["random_state"]);
+    EXPECT_EQ("1", run.report["thread_state_font"]);
+    EXPECT_EQ("1", run.report["registry_empty"]);
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_EQ("TlsFree CoUninitialize ExitProcess(7)", run.report["shutdown"]);
+}
+
 // After the main function: the thread states' slot is freed, then COM is
 // uninitialised, then the process ends with the main function's result.
 TEST(Process, ShutdownClosesThreadStatesThenComThenEndsTheProcess) {

@@ -177,9 +177,9 @@ const AllowedImports ALLOWED_IMPORTS[] = {
     {"user32.dll", "the dialog, its controls, the message loop, the error sound of a failed press"
                    "; each control's procedure, watched for the record to go with its window"
                    " (CallWindowProcA, GetClassLongA)"
-                   "; the text box's own copy (its edit control's procedure kept in a "
-                   "property of the box, Ctrl+Insert, the text read as UTF-16), which marks "
-                   "the text on the clipboard to stay out of history",
+                   "; the text box's own copy (its edit control's procedure called on, "
+                   "Ctrl+Insert, the text read as UTF-16), which marks the text on the "
+                   "clipboard to stay out of history",
      {"CreateDialogIndirectParamA", "CreateWindowExA", "DestroyIcon", "DestroyWindow",
       "DispatchMessageA", "EnableWindow", "FillRect", "GetClassLongA", "GetClientRect", "GetDC",
       "GetDlgItem",
@@ -189,9 +189,8 @@ const AllowedImports ALLOWED_IMPORTS[] = {
       "SetWindowPos", "SetWindowTextA", "ShowWindow", "SystemParametersInfoA",
       "TranslateMessage",
       // copying from the text box
-      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "GetPropA",
-      "OpenClipboard", "RegisterClipboardFormatA", "RemovePropA", "SendMessageW",
-      "SetClipboardData", "SetPropA"}},
+      "CallWindowProcA", "CloseClipboard", "EmptyClipboard", "GetKeyState", "OpenClipboard",
+      "RegisterClipboardFormatA", "SendMessageW", "SetClipboardData"}},
     {"gdi32.dll", "control colours and canvas surfaces of the toolkit",
      {"BitBlt", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateFontIndirectA",
       "DeleteDC", "DeleteObject", "GetDeviceCaps", "GetStockObject", "GetTextMetricsA",

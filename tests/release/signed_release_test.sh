@@ -17,6 +17,7 @@ work=$2
 run_exe=$(realpath "$3")
 signed_exe=$(realpath -m "$4")
 source "$src/tests/support/checks.sh"
+source "$src/tools/lib/wait.sh"
 fresh_work_folder "$work"
 rm -f -- "$signed_exe"
 mkdir -p "$work/keys" "$work/bin" "$(dirname "$signed_exe")"
@@ -34,13 +35,10 @@ GNUPGHOME=$(mktemp -d /tmp/vornelle-gpg.XXXXXX)
 markers=$(mktemp -d /tmp/vornelle-marker.XXXXXX)
 marker=$markers/ran
 agent_pid() { gpg-connect-agent --no-autostart 'GETINFO pid' /bye 2>/dev/null | sed -n 's/^D //p'; }
+no_agent() { [ -z "$(agent_pid)" ]; }
 end_agents() {  # and wait until the agent no longer answers
-  local t
   gpgconf --kill all >/dev/null 2>&1
-  for t in $(seq 50); do
-    [ -n "$(agent_pid)" ] || return 0
-    sleep 0.1
-  done
+  wait_until 5 no_agent
 }
 trap 'end_agents; rm -rf -- "$GNUPGHOME" "$markers"' EXIT
 
@@ -146,8 +144,7 @@ check "the running agent goes on, and no longer holds the GPG key's passphrase" 
 check "no file is left in the temporary folder" test -z "$(ls -A "$work/tmp")"
 end_agents
 check "make dist stops the agent that GPG started for it" \
-  eval 'pack "$work/dist-no-agent" SIGN_GPG_KEY="$gpg_key" SIGN_GPG_PASS_FILE="$keys/gpg-pass" \
-          && [ -z "$(agent_pid)" ]'
+  eval 'pack "$work/dist-no-agent" SIGN_GPG_KEY="$gpg_key" SIGN_GPG_PASS_FILE="$keys/gpg-pass" && no_agent'
 zip=$dist/$zip_name
 unzip -q "$zip" -d "$work/unpacked" 2>/dev/null
 listed() { [ "$(cd "$work/unpacked" && ls | sort | paste -sd' ')" = "$1" ]; }

@@ -3,7 +3,8 @@
 # and `checks_summary` prints "N passed, N failed" and fails when any failed.
 # `fresh_work_folder PATH` empties a test's work folder: one it marked as its
 # own, or one inside a build folder (beside CMakeCache.txt, higher up); any
-# other folder that holds files is never removed.
+# other folder that holds files is never removed. `new_temporary_folder VAR`
+# makes a private temporary folder, removed when the script ends.
 passed=0
 failed=0
 
@@ -33,4 +34,17 @@ fresh_work_folder() {  # PATH: made empty, or the script stops when PATH is not 
   fi
   rm -rf -- "$1"
   mkdir -p -- "$1" && touch -- "$1/$mark"
+}
+
+temporary_folders=()
+remove_temporary_folders() {
+  local folder
+  for folder in "${temporary_folders[@]}"; do rm -rf -- "$folder"; done
+}
+new_temporary_folder() {  # VARIABLE: set to a new private folder, removed at the script's end
+  local folder
+  folder=$(mktemp -d) || exit 1
+  temporary_folders+=("$folder")
+  printf -v "$1" %s "$folder"
+  trap remove_temporary_folders EXIT
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "tests/support/window_class.h"
+#include "tests/support/window_place.h"
 #include "toolkit/controls.h"
 #include "toolkit/window_registry.h"
 
@@ -24,13 +25,8 @@ inline void expect_control_as_row(HWND dialog, const vornelle::ControlRow& row,
     EXPECT_EQ(lstrcmpiA(class_of(control).c_str(), className), 0) << class_of(control);
     EXPECT_EQ(GetParent(control), dialog);
 
-    RECT rect = {};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(NULL, dialog, (POINT*)&rect, 2);
-    EXPECT_EQ(rect.left, row.x);
-    EXPECT_EQ(rect.top, row.y);
-    EXPECT_EQ(rect.right - rect.left, row.width);
-    EXPECT_EQ(rect.bottom - rect.top, row.height);
+    RECT rowPlace = {row.x, row.y, row.x + row.width, row.y + row.height};
+    EXPECT_TRUE(same_place(rect_in(dialog, control), rowPlace));
     EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), dialogRecord->font);
     EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE);
 

@@ -18,6 +18,8 @@ using vornelle_test::child_count;
 using vornelle_test::class_of;
 using vornelle_test::CreationTest;
 using vornelle_test::rect_in;
+using vornelle_test::register_test_class;
+using vornelle_test::same_place;
 
 // ---- Class and style rules -------------------------------------------------
 
@@ -243,22 +245,14 @@ TEST_F(CreationTest, UnitsModeMapsTheCornersOfTheRectangle) {
     HWND control = add_control(Label, "", dialog, 7, "u", nullptr, x, y, width, height, 0, 0,
                                nullptr);
     ASSERT_NE(control, nullptr);
-    RECT rect = rect_in(dialog, control);
-    EXPECT_EQ(rect.left, corners.left);
-    EXPECT_EQ(rect.top, corners.top);
-    EXPECT_EQ(rect.right, corners.right);
-    EXPECT_EQ(rect.bottom, corners.bottom);
+    EXPECT_TRUE(same_place(rect_in(dialog, control), corners));
     EXPECT_EQ(find_record(control)->flags, (uint32_t)(RECORD_CONTROL | RECORD_UNITS));
 
     // A larger one, in the middle of the dialog.
     HWND big = add_control(PushButton, "", dialog, 8, "b", nullptr, 13, 27, 51, 15, 0, 0, nullptr);
     RECT expected = {13, 27, 64, 42};
     MapDialogRect(dialog, &expected);
-    rect = rect_in(dialog, big);
-    EXPECT_EQ(rect.left, expected.left);
-    EXPECT_EQ(rect.top, expected.top);
-    EXPECT_EQ(rect.right, expected.right);
-    EXPECT_EQ(rect.bottom, expected.bottom);
+    EXPECT_TRUE(same_place(rect_in(dialog, big), expected));
 }
 
 TEST_F(CreationTest, ScrollBarOrientationFollowsThePixelShapeInUnitsMode) {
@@ -484,16 +478,11 @@ TEST_F(CreationTest, NothingIsMadeWithoutADialogRecordOrForAnUnknownKind) {
 }
 
 TEST_F(CreationTest, CustomClassUsesTheCallersClassAndStylesAsGiven) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "VornelleCreationCustom";
-    RegisterClassA(&wc);
-
     HWND dialog = keep(pixel_dialog());
     const uint32_t style = WS_CHILD | WS_VISIBLE | WS_BORDER | 0x0042;
-    HWND custom = add_control(CustomClass, "VornelleCreationCustom", dialog, 50, "c", nullptr, 5,
-                              6, 70, 30, style, WS_EX_STATICEDGE, other_handler);
+    HWND custom =
+        add_control(CustomClass, register_test_class("VornelleCreationCustom"), dialog, 50, "c",
+                    nullptr, 5, 6, 70, 30, style, WS_EX_STATICEDGE, other_handler);
     ASSERT_NE(custom, nullptr);
     EXPECT_EQ(class_of(custom), "VornelleCreationCustom");
     EXPECT_EQ((uint32_t)GetWindowLongA(custom, GWL_STYLE), style);
@@ -548,21 +537,13 @@ LONG_PTR count_control_event(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
-void register_talkative_class() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = talkative_control;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "VornelleTalkativeControl";
-    RegisterClassA(&wc);
-}
-
 }  // namespace
 
 // The control has no record while it is made and while it takes its font, so
 // what it sends its dialog then reaches no callback; afterwards its events do.
 // The font comes with WM_SETFONT asking for a redraw.
 TEST_F(CreationTest, EventsWhileAControlIsMadeReachNoCallback) {
-    register_talkative_class();
+    register_test_class("VornelleTalkativeControl", talkative_control);
     HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
     controlEvents = 0;
@@ -583,7 +564,7 @@ TEST_F(CreationTest, EventsWhileAControlIsMadeReachNoCallback) {
 // A dialog whose font is null hands its controls no font: they keep the
 // system font.
 TEST_F(CreationTest, ANullDialogFontLeavesTheSystemFont) {
-    register_talkative_class();
+    register_test_class("VornelleTalkativeControl", talkative_control);
     HWND dialog = keep(pixel_dialog());
     ASSERT_NE(dialog, nullptr);
     ASSERT_NE(set_record_value(dialog, FIELD_FONT, 0), nullptr);

@@ -10,6 +10,7 @@
 
 #include "tests/support/toolkit_fixture.h"
 #include "tests/support/window_class.h"
+#include "tests/support/window_place.h"
 #include "tests/toolkit/record_memory.h"
 
 namespace vornelle_test {
@@ -34,14 +35,6 @@ inline SIZE client_size(HWND window) {
     GetClientRect(window, &rect);
     SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
     return size;
-}
-
-// The window's rectangle in the client coordinates of its parent dialog.
-inline RECT rect_in(HWND dialog, HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(NULL, dialog, (POINT*)&rect, 2);
-    return rect;
 }
 
 inline BOOL CALLBACK collect_dialog_window(HWND window, LPARAM list) {

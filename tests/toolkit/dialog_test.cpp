@@ -20,6 +20,8 @@
 using namespace vornelle;
 using vornelle_test::client_size;
 using vornelle_test::CreationTest;
+using vornelle_test::same_place;
+using vornelle_test::window_rect;
 
 namespace {
 
@@ -271,12 +273,6 @@ HWND platform_dialog(const char* title, int32_t x, int32_t y, int32_t width, int
                                       plain_dialog_proc, 0);
 }
 
-RECT window_rect(HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
 RECT work_area() {
     RECT rect = {};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &rect, 0);
@@ -375,10 +371,7 @@ TEST_F(CreationTest, KeepPositionSetsTheSizeButLeavesThePlatformsPosition) {
     HWND dialog = keep(new_dialog(DIALOG_PIXELS, NULL, "Keep", 32768, 50, 200, 100, style, 0));
     ASSERT_NE(platform, nullptr);
     ASSERT_NE(dialog, nullptr);
-    RECT expected = window_rect(platform);
-    RECT rect = window_rect(dialog);
-    EXPECT_EQ(rect.left, expected.left);
-    EXPECT_EQ(rect.top, expected.top);
+    EXPECT_TRUE(same_place(window_rect(dialog), window_rect(platform), true));
     EXPECT_EQ(client_size(dialog).cx, 200);
     EXPECT_EQ(client_size(dialog).cy, 100);
 }
@@ -391,12 +384,7 @@ TEST_F(CreationTest, UnitsModeLeavesSizeAndPlaceToThePlatform) {
         HWND dialog = keep(new_dialog(0, NULL, "Units", at[0], at[1], 160, 80, 0, 0));
         ASSERT_NE(platform, nullptr);
         ASSERT_NE(dialog, nullptr);
-        RECT expected = window_rect(platform);
-        RECT rect = window_rect(dialog);
-        EXPECT_EQ(rect.left, expected.left);
-        EXPECT_EQ(rect.top, expected.top);
-        EXPECT_EQ(rect.right, expected.right);
-        EXPECT_EQ(rect.bottom, expected.bottom);
+        EXPECT_TRUE(same_place(window_rect(dialog), window_rect(platform)));
         // The client area is 160 x 80 units of the dialog's font.
         RECT units = {0, 0, 160, 80};
         MapDialogRect(dialog, &units);

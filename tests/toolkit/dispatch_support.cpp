@@ -45,19 +45,6 @@ LRESULT CALLBACK owner_procedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-const char* owner_class() {
-    static ATOM atom;
-    if (!atom) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = owner_procedure;
-        windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = "VornelleTestOwner";
-        windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-        atom = RegisterClassA(&windowClass);
-    }
-    return "VornelleTestOwner";
-}
-
 }  // namespace
 
 LONG_PTR control_callback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -107,8 +94,9 @@ HWND ToolkitWindowTest::make_control(int32_t kind, HWND dialog, int32_t id,
 }
 
 HWND ToolkitWindowTest::make_owner() {
-    HWND owner = CreateWindowExA(0, owner_class(), "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
-                                 50, 400, 300, 0, 0, GetModuleHandleA(NULL), 0);
+    HWND owner = CreateWindowExA(0, register_test_class("VornelleTestOwner", owner_procedure),
+                                 "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400, 300, 0, 0,
+                                 GetModuleHandleA(NULL), 0);
     EXPECT_NE(owner, (HWND)0);
     return keep(owner);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/toolkit_fixture.h"
+#include "tests/support/window_class.h"
 #include "toolkit/control_colors.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"

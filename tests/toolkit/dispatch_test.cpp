@@ -6,10 +6,13 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dispatch_support.h"
 #include "tests/support/import_patch.h"
 #include "tests/toolkit/record_memory.h"
+#include "tests/toolkit/time_limit.h"
 #include "toolkit/control_colors.h"
 #include "toolkit/control_text.h"
 #include "toolkit/control_lifetime.h"
@@ -610,6 +613,53 @@ TEST_F(DispatchTest, RecordsGoTogetherAtTheDialogsLastMessageNewestFirst) {
     }
 }
 
+// The flags of the dialog's record as its DialogCallback reads them, message
+// by message.
+std::vector<std::pair<UINT, uint32_t>> flagsRead;
+void read_dialog_flags(const Call& call) {
+    WindowRecord* record = find_record(call.dialog);
+    if (record) flagsRead.push_back({call.message, record->flags});
+}
+
+// A DialogCallback that reads its record's flags during the dialog's last two
+// messages finds the bits they held before, and no other: that the dialog is
+// being destroyed is kept outside its flags.
+TEST_F(DispatchTest, FlagsHoldTheirBitsThroughTheDialogsLastTwoMessages) {
+    struct Case {
+        const char* name;
+        uint32_t added;  // set by hand before the destruction
+        void (*destroy)(HWND dialog);
+    };
+    const Case cases[] = {
+        {"DestroyWindow", 0, [](HWND dialog) { DestroyWindow(dialog); }},
+        {"end_dialog of a shown dialog", RECORD_SHOWN, [](HWND dialog) { end_dialog(dialog, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogRecorder.reset();
+        HWND dialog = make_dialog();
+        make_control(PushButton, dialog, 801, control_callback, "a");
+        WindowRecord* record = find_record(dialog);
+        ASSERT_NE(record, nullptr);
+        record->flags |= c.added;
+        const uint32_t before = record->flags;
+        EXPECT_EQ(before, RECORD_DIALOG | RECORD_PIXELS | c.added);
+        set_dialog_callback(dialog, dialog_callback);
+        flagsRead.clear();
+        dialogRecorder.action = read_dialog_flags;
+
+        c.destroy(dialog);
+
+        int lastTwo = 0;
+        for (const auto& read : flagsRead) {
+            if (read.first != WM_DESTROY && read.first != WM_NCDESTROY) continue;
+            ++lastTwo;
+            EXPECT_EQ(read.second, before) << "message " << std::hex << read.first;
+        }
+        EXPECT_EQ(lastTwo, 2) << "WM_DESTROY and WM_NCDESTROY each read once";
+    }
+}
+
 // A control whose record cannot be made still exists and still gets its
 // items, but its events reach no control callback: they go on to the
 // dialog's, as events of a window without a record.
@@ -657,21 +707,12 @@ TEST_F(DispatchTest, AControlWithoutARecordGetsItsItemsButNoCallback) {
     }
 }
 
-LRESULT CALLBACK custom_control_procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // A control destroyed before its dialog takes its record, and what the record
 // owns, with it, however it was made; its dialog and the other controls keep
 // theirs. No later window that gets the same handle can then inherit the
 // control's callback or colours.
 TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
-    WNDCLASSA custom = {};
-    custom.lpfnWndProc = custom_control_procedure;
-    custom.hInstance = GetModuleHandleA(NULL);
-    custom.lpszClassName = "VornelleDispatchCustom";
-    RegisterClassA(&custom);
+    register_test_class("VornelleDispatchCustom");
     struct Case {
         const char* name;
         int32_t kind;
@@ -717,6 +758,70 @@ TEST_F(DispatchTest, AControlDestroyedBeforeItsDialogTakesItsRecordWithIt) {
         ASSERT_NE(kept, nullptr);
         EXPECT_EQ(kept->callback, control_callback);
     }
+}
+
+// The window-long query as the toolkit makes it (GetWindowLongPtrA, which the
+// 32-bit headers spell GetWindowLongA), answering in a ring for the holders
+// of three windows: the control is held by the first of the other two, and
+// those two hold each other. The platform keeps its own chain free of rings;
+// only a query that answers wrongly can make one.
+#if defined(_WIN64)
+const char WINDOW_LONG_IMPORT[] = "GetWindowLongPtrA";
+#else
+const char WINDOW_LONG_IMPORT[] = "GetWindowLongA";
+#endif
+LONG_PTR(WINAPI* platformWindowLong)(HWND, int);
+HWND ringControl, ringFirst, ringSecond;
+int holderQueries;
+LONG_PTR WINAPI ringed_window_long(HWND window, int index) {
+    if (index == GWLP_HWNDPARENT) {
+        HWND holder = window == ringControl  ? ringFirst
+                      : window == ringFirst  ? ringSecond
+                      : window == ringSecond ? ringFirst
+                                             : 0;
+        if (holder) {
+            ++holderQueries;
+            return (LONG_PTR)holder;
+        }
+    }
+    return platformWindowLong(window, index);
+}
+
+// The walk up a control's holders, looking for a dialog being destroyed, takes
+// a bounded number of steps: a ring in the platform's answers ends it, and the
+// control's record then goes with its window as it would outside any dialog.
+TEST_F(DispatchTest, TheWalkUpAControlsHoldersEndsOnARing) {
+    ringFirst = make_dialog();
+    ringSecond = make_dialog();
+    holderQueries = 0;
+    bool destroyed = false;
+    {
+        ScopedImportPatch patch("user32.dll", WINDOW_LONG_IMPORT, (void*)ringed_window_long);
+        ASSERT_NE(patch.original, nullptr);
+        platformWindowLong = (LONG_PTR(WINAPI*)(HWND, int))patch.original;
+        // A window is destroyed by the thread that made it, and a child's
+        // parent hears of it first: both are made on the thread that is given
+        // a time limit.
+        bool ended = finishes_within(5000, [&] {
+            HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, 0, 0,
+                                          GetModuleHandleA(NULL), NULL);
+            ringControl = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, parent, 0,
+                                          GetModuleHandleA(NULL), NULL);
+            if (ringControl &&
+                create_record(ringControl, parent, RECORD_CONTROL | RECORD_PIXELS, Label)) {
+                watch_control(ringControl);
+                destroyed = DestroyWindow(ringControl) != FALSE;
+            }
+            DestroyWindow(parent);
+        });
+        EXPECT_TRUE(ended) << "the walk never ended (" << holderQueries << " steps)";
+        if (!ended) windowRegistry.registryLock = 0;
+    }
+    EXPECT_TRUE(destroyed);
+    EXPECT_GT(holderQueries, 2) << "the walk did not follow the ring";
+    EXPECT_LE(holderQueries, CONTROL_HOLDER_STEPS_MAX);
+    EXPECT_EQ(find_record(ringControl), nullptr) << "the record outlived its window";
+    if (find_record(ringControl)) destroy_record(ringControl);
 }
 
 // The records go at WM_NCDESTROY whatever the DialogCallback answers it: the

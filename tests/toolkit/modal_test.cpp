@@ -486,14 +486,10 @@ LRESULT CALLBACK vanishing_control(HWND window, UINT message, WPARAM wParam, LPA
 // destroys the dialog: the loop still translates and dispatches that message,
 // then ends.
 TEST_F(ModalTest, AMessageTakenWhileTheDialogVanishedIsStillDispatched) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = vanishing_control;
-    windowClass.hInstance = GetModuleHandleA(NULL);
-    windowClass.lpszClassName = "VornelleVanishingControl";
-    RegisterClassA(&windowClass);
     HWND dialog = make_dialog();
-    HWND control = add_control(CustomClass, "VornelleVanishingControl", dialog, 810, "", nullptr,
-                               10, 10, 50, 20, WS_CHILD | WS_VISIBLE, 0, nullptr);
+    HWND control =
+        add_control(CustomClass, register_test_class("VornelleVanishingControl", vanishing_control),
+                    dialog, 810, "", nullptr, 10, 10, 50, 20, WS_CHILD | WS_VISIBLE, 0, nullptr);
     ASSERT_NE(control, (HWND)0);
     PostMessageA(control, VANISH_MESSAGE, 0, 0);
     vanishTranslated = vanishDispatched = 0;

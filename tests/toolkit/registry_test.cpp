@@ -630,7 +630,6 @@ TEST_F(RegistryTest, AnyGraphOfParentFieldsIsWalkedToItsEnd) {
         if (!ended || !destroyed || left) {
             // Nothing of this graph may reach the fixture's clean-up.
             reset_registry();
-            windowRegistry.registryLock = 0;
             continue;
         }
         for (HBITMAP b : images) EXPECT_FALSE(gdi_alive(b));

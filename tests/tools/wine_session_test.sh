@@ -1,5 +1,5 @@
 #!/bin/bash
-# .ci/wine-session from outside, in sessions of its own on prefixes made here
+# tools/wine-session from outside, in sessions of its own on prefixes made here
 # (nested in the session that runs the tests): a folder that is not a prefix
 # the project made is left untouched and named; a session stopped by Ctrl+C
 # while it makes its prefix, or by Ctrl+C or TERM while its command runs,
@@ -14,19 +14,19 @@ mkdir -p -- "$2" || exit 1
 work=$(mktemp -d "$(cd "$2" && pwd)/wine-session.XXXXXX") || exit 1
 keepalive=${3:-}
 source "$src/tests/support/checks.sh"
-source "$src/.ci/processes.sh"
+source "$src/tools/lib/processes.sh"
 
 # Everything the sessions here start carries this mark.
 mark=$(new_mark wine-session-test)
 finish() {
-  "$src/.ci/leftovers" --end "$mark" >/dev/null
+  "$src/tools/leftovers" --end "$mark" >/dev/null
   rm -rf -- "$work"
 }
 trap finish EXIT
 # The architecture of the session around the test (the keepalive's), else
 # x86_64 where it runs.
 arch=${VORNELLE_ARCH:-x86_64}
-[ -n "${VORNELLE_ARCH:-}" ] || "$src/.ci/can-run" x86_64 >/dev/null || arch=i686
+[ -n "${VORNELLE_ARCH:-}" ] || "$src/tools/can-run" x86_64 >/dev/null || arch=i686
 
 # session PREFIX COMMAND...: a session on PREFIX in the background, in a
 # process group of its own (as a terminal would start it, so that Ctrl+C can
@@ -36,7 +36,7 @@ session() {
   shift
   start_child env -u VORNELLE_WINDOWS -u VORNELLE_SESSION_PREFIX VORNELLE_ARCH=$arch \
     WINEPREFIX="$prefix" VORNELLE_MARKS="${VORNELLE_MARKS:-:}$mark:" \
-    setsid "$src/.ci/wine-session" ${keepalive:+--keepalive "$keepalive"} "$@" \
+    setsid "$src/tools/wine-session" ${keepalive:+--keepalive "$keepalive"} "$@" \
     </dev/null 2>"$work/session.err"
 }
 # ended PID: waits up to 3 minutes for the session PID; its exit code in rc.
@@ -50,7 +50,7 @@ ended() {
 # nothing_left: no process that a session here started is still running.
 nothing_left() {
   local left
-  left=$("$src/.ci/leftovers" --end "$mark") && return 0
+  left=$("$src/tools/leftovers" --end "$mark") && return 0
   echo "  still running: $left" >&2
   return 1
 }

@@ -1,5 +1,5 @@
 #!/bin/bash
-# .ci/in-root and .ci/isolation-check, as `make fresh-check` uses them, on a
+# tools/in-root and tools/isolation-check, as `make fresh-check` uses them, on a
 # small root made here from the host's own programs (/usr, read-only):
 # inside, only the root's own processes are seen, /proc/1/root is the root
 # and nothing started there outlives the command; the same root entered with
@@ -30,6 +30,7 @@ if [ "${3:-}" != --inside ]; then
 fi
 work=$2
 source "$src/tests/support/checks.sh"
+source "$src/tools/lib/wait.sh"
 quiet() { "$@" >/dev/null 2>&1; }
 
 # A root with the host's programs (read-only), its own /proc, /sys and /tmp
@@ -43,10 +44,10 @@ for d in bin sbin lib lib32 lib64 libx32; do
 done
 mount --bind -o ro /usr "$r/usr" || exit 1
 touch "$r/dev/null" && mount --bind /dev/null "$r/dev/null" || exit 1
-cp "$src/.ci/isolation-check" "$r/check/"
+cp "$src/tools/isolation-check" "$r/check/"
 mount -t sysfs -o ro,nosuid,nodev,noexec sys "$r/sys" || exit 1
 
-out=$("$src/.ci/in-root" "$r" bash /check/isolation-check 2>&1)
+out=$("$src/tools/in-root" "$r" bash /check/isolation-check 2>&1)
 check "inside, only the root's own processes are seen and /proc/1/root is the root" \
   [ $? -eq 0 ]
 [ -n "$out" ] && echo "  $out"
@@ -59,13 +60,15 @@ lives_in_root() {  # lists the processes whose root is the root
     [ "$dir/root/" -ef "$r/" ] && echo "${dir#/proc/}"
   done 2>/dev/null
 }
-"$src/.ci/in-root" "$r" bash -c 'sleep 300 </dev/null >/dev/null 2>&1 & exit 0'
+"$src/tools/in-root" "$r" bash -c 'sleep 300 </dev/null >/dev/null 2>&1 & exit 0'
 check "a process left running by the command ends with it" [ -z "$(lives_in_root)" ]
-"$src/.ci/in-root" "$r" bash -c 'sleep 300 </dev/null >/dev/null 2>&1 & sleep 300' &
+"$src/tools/in-root" "$r" bash -c 'sleep 300 </dev/null >/dev/null 2>&1 & sleep 300' &
 host_side=$!
-for i in $(seq 1 50); do [ -n "$(lives_in_root)" ] && break; sleep 0.1; done
+something_lives_in_root() { [ -n "$(lives_in_root)" ]; }
+nothing_lives_in_root() { [ -z "$(lives_in_root)" ]; }
+wait_until 5 something_lives_in_root
 kill -TERM "$host_side"; wait "$host_side"
-for i in $(seq 1 50); do [ -z "$(lives_in_root)" ] && break; sleep 0.1; done
+wait_until 5 nothing_lives_in_root
 check "... and everything inside ends when the host side is ended" [ -z "$(lives_in_root)" ]
 
 # The same root without namespaces: the host's /proc, a writable /sys.
@@ -77,7 +80,7 @@ check "a plain chroot with the host's /proc fails the check" [ $rc -ne 0 ]
 check "... naming the host's processes it sees" grep -q "the host's process" <<<"$out"
 check "... and /proc/1/root" grep -q "/proc/1/root is not this root" <<<"$out"
 umount "$r/sys" && mount -t sysfs sys "$r/sys"
-out=$("$src/.ci/in-root" "$r" bash /check/isolation-check 2>&1)
+out=$("$src/tools/in-root" "$r" bash /check/isolation-check 2>&1)
 check "a writable /sys fails the check" [ $? -ne 0 ]
 check "... and is named" grep -q "/sys is mounted writable" <<<"$out"
 umount "$r/sys"

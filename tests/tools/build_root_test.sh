@@ -1,5 +1,5 @@
 #!/bin/bash
-# `make clean` and the build's first configure (.ci/build-root): a build root
+# `make clean` and the build's first configure (tools/build-root): a build root
 # made by the project carries its mark and `make clean` removes it; a folder
 # that was there before, or a link, is never marked or removed, and the
 # refusal is one line naming it. Prints "N passed, N failed".
@@ -7,9 +7,8 @@
 set -uo pipefail
 src=$(cd "$1" && pwd)
 source "$src/tests/support/checks.sh"
-work=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$work"' EXIT
-build_root() { "$src/.ci/build-root" "$@" 2>"$work/err"; }
+new_temporary_folder work
+build_root() { "$src/tools/build-root" "$@" 2>"$work/err"; }
 clean() { make -s -C "$src" clean BUILD="$1" >/dev/null 2>"$work/err"; }
 one_line_naming() { [ "$(grep -c '^clean:' "$work/err")" -eq 1 ] && grep -qF -- "$1" "$work/err"; }
 

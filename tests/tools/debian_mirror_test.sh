@@ -1,5 +1,5 @@
 #!/bin/bash
-# .ci/debian-mirror, fed sample apt sources with made-up hosts: it takes the
+# tools/debian-mirror, fed sample apt sources with made-up hosts: it takes the
 # first usable `deb` source of bookworm with main, in deb822 and one-line
 # files, and skips source packages, other suites and components, disabled
 # stanzas and media; with none it fails with one line. Prints
@@ -8,9 +8,8 @@
 set -uo pipefail
 src=$(cd "$1" && pwd)
 source "$src/tests/support/checks.sh"
-samples=$(mktemp -d) || exit 1
-trap 'rm -rf -- "$samples"' EXIT
-mirror() { "$src/.ci/debian-mirror" "$@" 2>"$samples/err"; }
+new_temporary_folder samples
+mirror() { "$src/tools/debian-mirror" "$@" 2>"$samples/err"; }
 
 cat > "$samples/debian.sources" <<'SOURCES'
 # Sources of packages, not programs.

@@ -15,10 +15,9 @@
 #include <string>
 #include <unordered_set>
 
-#include "bench/tools/started_dialog.h"
+#include "tests/support/main_dialog_program.h"
 #include "tests/support/passphrase_check.h"
 
-using namespace bench;
 using namespace vornelle_test;
 
 static SIZE_T resident_bytes(HANDLE process) {
@@ -49,9 +48,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    StartedDialog started;
-    if (int failed = start_dialog(exe, &started)) return failed;
-    HWND dialog = started.dialog, box = started.box, button = started.button;
+    MainDialogProgram started;
+    std::string failure = start_main_dialog(exe, &started);
+    if (!failure.empty()) {
+        std::printf("error %s\n", failure.c_str());
+        return 3;
+    }
+    HWND dialog = started.program.dialog, box = started.box, button = started.button;
 
     std::unordered_set<std::string> seen;
     seen.reserve((size_t)presses * 2);
@@ -76,16 +79,16 @@ int main(int argc, char** argv) {
         } else if (!seen.insert(std::string(text, 63)).second) {
             ++repeated;
         }
-        if (i == warmup) baseRss = peakRss = resident_bytes(started.process.hProcess);
+        if (i == warmup) baseRss = peakRss = resident_bytes(started.program.process.hProcess);
         if (i > warmup && (i % 500 == 0 || i == presses)) {
-            SIZE_T rss = resident_bytes(started.process.hProcess);
+            SIZE_T rss = resident_bytes(started.program.process.hProcess);
             if (rss > peakRss) peakRss = rss;
         }
     }
     double elapsed = seconds_now() - begin;
-    SIZE_T endRss = resident_bytes(started.process.hProcess);
-    long code = unanswered ? -1 : close_and_wait(dialog, started.process.hProcess, ANSWER_MS);
-    if (code == -1) TerminateProcess(started.process.hProcess, 1);
+    SIZE_T endRss = resident_bytes(started.program.process.hProcess);
+    long code = unanswered ? -1 : close_and_wait(dialog, started.program.process.hProcess, ANSWER_MS);
+    if (code == -1) TerminateProcess(started.program.process.hProcess, 1);
 
     long long growthKib = ((long long)peakRss - (long long)baseRss) / 1024;
     std::printf("presses %ld\ndistinct %lu\ninvalid %ld\nrepeated %ld\nunanswered %ld\n", presses,

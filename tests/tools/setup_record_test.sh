@@ -1,5 +1,5 @@
 #!/bin/bash
-# Set-up's record and its choice of packages to remove (.ci/setup-record), fed
+# Set-up's record and its choice of packages to remove (tools/setup-record), fed
 # sample states: it records only what its apt call newly installs, and it
 # removes only 32-bit packages that it installed and that are not wholly
 # installed; packages of others, in whatever state, are left. Prints
@@ -13,7 +13,7 @@ trap 'rm -f -- "$record"' EXIT
 
 # What `apt-get -s install` prints: new packages of three architectures, an
 # upgrade, and the configuring that follows.
-new=$("$src/.ci/setup-record" new <<'APT'
+new=$("$src/tools/setup-record" new <<'APT'
 NOTE: This is only a simulation!
       apt-get needs root privileges for real execution.
 Reading package lists...
@@ -43,7 +43,7 @@ steam-libs:i386 install ok half-configured
 libgl1:i386 install reinstreq half-installed
 libudev1:i386 install ok triggers-awaited
 libc6:i386 unknown ok not-installed'
-chosen=$("$src/.ci/setup-record" leftovers "$record" <<<"$states")
+chosen=$("$src/tools/setup-record" leftovers "$record" <<<"$states")
 check "set-up removes its own 32-bit packages that did not install wholly" \
   [ "$chosen" = "$(printf '%s\n' wine32:i386 libwine:i386 libz3-4:i386)" ]
 for other in steam-libs:i386 libgl1:i386 libudev1:i386; do
@@ -51,6 +51,6 @@ for other in steam-libs:i386 libgl1:i386 libudev1:i386; do
     bash -c '! grep -qx -- "$1" <<<"$2"' _ "$other" "$chosen"
 done
 check "nothing is removed without a record" \
-  [ -z "$("$src/.ci/setup-record" leftovers /dev/null <<<"$states")" ]
+  [ -z "$("$src/tools/setup-record" leftovers /dev/null <<<"$states")" ]
 
 checks_summary
