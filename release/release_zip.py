@@ -54,14 +54,15 @@ def read_release_zip(path):
             raise ReleaseError("%s is larger than a release can be (%d bytes)"
                                % (shown(path), ZIP_LIMIT))
         data = file.read(ZIP_LIMIT + 1)
-    entries = central_directory(data)
+    entries, directory_at = central_directory(data)
     check_names(entries)
-    check_layout(data, entries)
+    check_layout(data, entries, directory_at)
     return {entry.name: entry_bytes(data, entry) for entry in entries}
 
 
 def central_directory(data):
-    """The entries that the directory lists, each a regular file of sane size."""
+    """The entries that the directory lists, each a regular file of sane size,
+    and where the directory begins."""
     end_at = len(data) - END_RECORD.size
     if end_at < 0:
         raise ReleaseError("not a zip file: too short")
@@ -106,7 +107,7 @@ def central_directory(data):
     if at != end_at:
         raise ReleaseError("not a release zip: its directory holds more than its "
                            "%d records" % count)
-    return entries
+    return entries, directory_at
 
 
 def checked_name(name_bytes):
@@ -152,11 +153,10 @@ def check_names(entries):
             raise ReleaseError("entry %s: missing from the zip" % name)
 
 
-def check_layout(data, entries):
+def check_layout(data, entries, directory_at):
     """Local headers agree with the directory, and the entries fill the file
     from its first byte to the directory, with nothing between them."""
     expected_at = 0
-    directory_at = END_RECORD.unpack_from(data, len(data) - END_RECORD.size)[6]
     for entry in sorted(entries, key=lambda e: e.headerAt):
         if entry.headerAt != expected_at:
             raise ReleaseError("entry %s: its local header is not where the entry "

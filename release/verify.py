@@ -24,7 +24,7 @@ from buildinfo import (buildinfo, recorded_commit, recorded_packages,  # noqa: E
                        without_packages)
 from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import read_release_zip  # noqa: E402
-from tool_run import last_words, run, tool_environment, write_new  # noqa: E402
+from tool_run import last_words, run, write_new  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
@@ -185,15 +185,14 @@ def fresh_build(repo, sha, work):
     """(exe, BUILDINFO text) of the commit, built in a clone of its own."""
     source = os.path.join(work, "source")
     build = os.path.join(work, "build", "i686")
-    env = tool_environment()
-    code, output = run(["git", "clone", "-q", "--no-checkout", "--", repo, source], env=env)
+    code, output = run(["git", "clone", "-q", "--no-checkout", "--", repo, source])
     if code != 0:
         raise ReleaseError("cannot clone %s: %s" % (shown(repo), shown(last_words(output))))
     code, output = run(["git", "-C", source, "-c", "advice.detachedHead=false", "checkout",
-                        "-q", sha], env=env)
+                        "-q", sha])
     if code != 0:
         raise ReleaseError("cannot check out commit %s: %s" % (sha, shown(last_words(output))))
-    code, output = run([os.path.join(HERE, "build-product.sh"), source, build], env=env)
+    code, output = run([os.path.join(HERE, "build-product.sh"), source, build])
     if code != 0:
         raise ReleaseError("the build of commit %s failed: %s" % (sha, shown(last_words(output))))
     with open(os.path.join(build, "app", "vornelle.exe"), "rb") as file:
