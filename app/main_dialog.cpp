@@ -110,6 +110,12 @@ HWND build_main_dialog() {
     }
     add_controls(dialog, rows, MAIN_DIALOG_CONTROL_COUNT);
     text_free(&intro);
+
+    // The box's copies carry the clipboard marks. A box that cannot copy so
+    // copies nothing: disabled, it still shows the pass phrase, but takes no
+    // focus, selection, key or menu, so no copy without the marks leaves it.
+    HWND box = control_handle(dialog, ID_PASSPHRASE_BOX);
+    if (!attach_private_copy(box)) EnableWindow(box, FALSE);
     return dialog;
 }
 
@@ -123,7 +129,6 @@ int32_t application_main(HINSTANCE, HINSTANCE, const char*, int32_t) {
     // A program that shows nothing must not look as if it had run: the error
     // sound, and an exit code that says it failed.
     if (!mainDialog) MessageBeep(MB_ICONERROR);
-    attach_private_copy(control_handle(mainDialog, ID_PASSPHRASE_BOX));
     focus_control(mainDialog, ID_GENERATE_BUTTON);
     show_dialog_modal(mainDialog, 0, 0);
     return mainDialog ? MAIN_EXIT_CLOSED : MAIN_EXIT_NO_DIALOG;

@@ -48,7 +48,8 @@ void build_intro_text(ActivationRecord* activation, Text* intro);
 
 // The main dialog, hidden, with every control of MainDialogControlTable (each
 // added whatever became of the ones before it); null when the dialog itself
-// cannot be made.
+// cannot be made. Its box copies through attach_private_copy, or, when it
+// cannot be attached, is disabled and offers no copy at all.
 HWND build_main_dialog();
 
 // The button's callback: a new pass phrase into the text box of mainDialog

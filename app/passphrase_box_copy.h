@@ -20,8 +20,10 @@ const int PRIVATE_COPY_BOX_MAX = 8;
 // procedure the box had before, which the program keeps in its own memory for
 // each box until the box's window is destroyed. A null box, a box already
 // attached, or one beyond PRIVATE_COPY_BOX_MAX boxes is left as it is. False
-// when the box is not attached afterwards. Boxes are attached on the thread
-// that owns them, and all on one thread.
+// when the box is not attached afterwards: its copies would then carry none of
+// the marks, and the caller must not leave it copying (the main dialog
+// disables such a box). Boxes are attached on the thread that owns them, and
+// all on one thread.
 bool attach_private_copy(HWND box);
 
 // The attached box's window procedure: WM_COPY copies the selection privately,

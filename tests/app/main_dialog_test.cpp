@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/main_dialog.h"
+#include "app/passphrase_box_copy.h"
 #include "passphrase/random_source.h"
 #include "process/startup.h"
 #include "runtime/system_memory.h"
@@ -175,6 +176,50 @@ TEST_F(MainDialogBuildTest, EveryControlIsMadeWhicheverOneIsRefused) {
             vornelle_test::expect_control_as_row(dialog, MainDialogControlTable[i],
                                                  LAID_OUT[i].className);
         }
+    }
+}
+
+// The box's copies carry the clipboard marks, or the box offers no copy: when
+// other boxes already take every place the private copy keeps, the box is
+// disabled (no focus, selection, key or menu reaches it) and still shows each
+// new pass phrase.
+TEST_F(MainDialogBuildTest, TheBoxCopiesWithTheMarksOrNotAtAll) {
+    struct Case {
+        const char* what;
+        int othersAttached;
+        bool attached;
+    };
+    const Case cases[] = {
+        {"room for the box", 0, true},
+        {"every place taken by other boxes", PRIVATE_COPY_BOX_MAX, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND holder = keep(CreateWindowExA(0, "STATIC", "other boxes", WS_POPUP, 0, 0, 100, 100,
+                                           NULL, NULL, GetModuleHandleA(NULL), NULL));
+        ASSERT_NE(holder, (HWND)0);
+        for (int i = 0; i < c.othersAttached; ++i) {
+            HWND other = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 50, 20, holder, NULL,
+                                         GetModuleHandleA(NULL), NULL);
+            ASSERT_TRUE(attach_private_copy(other)) << "other box " << i;
+        }
+        HWND dialog = keep(build_main_dialog());
+        ASSERT_NE(dialog, (HWND)0);
+        HWND box = GetDlgItem(dialog, ID_PASSPHRASE_BOX);
+        ASSERT_NE(box, (HWND)0);
+
+        EXPECT_EQ((WNDPROC)GetWindowLongPtrA(box, GWLP_WNDPROC) == private_copy_proc, c.attached);
+        EXPECT_EQ(IsWindowEnabled(box) != FALSE, c.attached)
+            << (c.attached ? "an attached box was disabled"
+                           : "a box without the marks was left to copy");
+        mainDialog = dialog;
+        generate_handler(dialog, WM_COMMAND, ID_GENERATE_BUTTON, 0);
+        mainDialog = 0;
+        EXPECT_EQ(box_text(dialog).size(), (size_t)PASSPHRASE_LENGTH);
+
+        // The other boxes go, and free their places, with their holder.
+        DestroyWindow(dialog);
+        DestroyWindow(holder);
     }
 }
 

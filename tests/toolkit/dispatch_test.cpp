@@ -305,6 +305,40 @@ TEST_F(DispatchTest, DrawItemCallsTheDialogButIgnoresItsResult) {
     DeleteObject(targetBitmap);
 }
 
+// System colours belong to the display, as the clipboard does: tests that set
+// them hold the display lock, and put every colour back when they end. Each
+// index gets a colour of its own, so that a rule that names the wrong index
+// shows, even where the platform's own colours make two indices alike.
+class SystemColoursTest : public DispatchTest {
+protected:
+    static const int COLOR_INDEX_COUNT = COLOR_MENUBAR + 1;
+
+    void SetUp() override {
+        DispatchTest::SetUp();
+        if (HasFatalFailure()) return;
+        COLORREF distinct[COLOR_INDEX_COUNT];
+        for (int i = 0; i < COLOR_INDEX_COUNT; ++i) {
+            indices_[i] = i;
+            before_[i] = GetSysColor(i);
+            distinct[i] = RGB(10 + 7 * i, 220 - 5 * i, 1 + 3 * i);
+        }
+        ASSERT_TRUE(SetSysColors(COLOR_INDEX_COUNT, indices_, distinct));
+        set_ = true;
+        for (int i = 0; i < COLOR_INDEX_COUNT; ++i) {
+            ASSERT_EQ(GetSysColor(i), distinct[i]) << "system colour " << i << " was not set";
+        }
+    }
+    void TearDown() override {
+        if (set_) SetSysColors(COLOR_INDEX_COUNT, indices_, before_);
+        DispatchTest::TearDown();
+    }
+
+private:
+    INT indices_[COLOR_INDEX_COUNT];
+    COLORREF before_[COLOR_INDEX_COUNT];
+    bool set_ = false;
+};
+
 struct ColorCase {
     const char* name;
     UINT message;
@@ -339,7 +373,7 @@ const ColorCase colorCases[] = {
     {"black on black", WM_CTLCOLORSTATIC, 0, 0, LITERAL, LITERAL, false},
 };
 
-TEST_F(DispatchTest, ColoursFollowTheRecordAndTheSystemColourTable) {
+TEST_F(SystemColoursTest, ColoursFollowTheRecordAndTheSystemColourTable) {
     HWND dialog = make_dialog();
     HWND label = make_control(Label, dialog, 601, nullptr, "label");
     WindowRecord* record = find_record(label);
@@ -369,6 +403,92 @@ TEST_F(DispatchTest, ColoursFollowTheRecordAndTheSystemColourTable) {
         }
         EXPECT_EQ(GetBkMode(dc_), c.transparent ? TRANSPARENT : OPAQUE);
         EXPECT_EQ(GetWindowLongPtrA(dialog, DWLP_MSGRESULT), 0);
+    }
+}
+
+// What the dialog answered to each colour message while it was painted: the
+// dialog's procedure, watched from outside, reads the device context as the
+// answer left it.
+struct PaintedColour {
+    UINT message;
+    HWND window;
+    COLORREF text;
+    COLORREF back;
+    LRESULT brush;
+};
+std::vector<PaintedColour> paintedColours;
+WNDPROC paintedDialogProcedure;
+
+LRESULT CALLBACK watch_colour_answers(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(paintedDialogProcedure, dialog, message, wParam, lParam);
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+        paintedColours.push_back(
+            {message, (HWND)lParam, GetTextColor((HDC)wParam), GetBkColor((HDC)wParam), result});
+    }
+    return result;
+}
+
+// Each kind of control asks for its colours with the message the platform
+// sends for it, and is painted in that message's system colours.
+TEST_F(SystemColoursTest, EachKindOfControlIsPaintedInItsSystemColours) {
+    struct KindCase {
+        const char* name;
+        int32_t kind;  // -1: the dialog itself
+        UINT message;
+        int textIndex;
+        int backIndex;
+    };
+    const KindCase cases[] = {
+        {"push button", PushButton, WM_CTLCOLORBTN, COLOR_BTNTEXT, COLOR_BTNFACE},
+        {"check box", CheckBox, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+        {"radio button", RadioButton, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+        {"group frame", GroupFrame, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+        {"label", Label, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+        {"text box", TextBox, WM_CTLCOLOREDIT, COLOR_WINDOWTEXT, COLOR_WINDOW},
+        {"list box", ListBox, WM_CTLCOLORLISTBOX, COLOR_WINDOWTEXT, COLOR_WINDOW},
+        {"scroll bar", ScrollBar, WM_CTLCOLORSCROLLBAR, COLOR_WINDOWTEXT, COLOR_SCROLLBAR},
+        {"the dialog", -1, WM_CTLCOLORDLG, COLOR_WINDOWTEXT, COLOR_BTNFACE},
+    };
+    HWND dialog = make_dialog();
+    std::vector<HWND> windows;
+    int place = 0;
+    for (const KindCase& c : cases) {
+        HWND window = dialog;
+        if (c.kind >= 0) {
+            window = add_control(c.kind, nullptr, dialog, 900 + place, c.name, nullptr,
+                                 10 + 145 * (place % 2), 10 + 45 * (place / 2), 135, 40, 0, 0,
+                                 nullptr);
+            ++place;
+        }
+        ASSERT_NE(window, (HWND)0) << c.name;
+        // A scroll bar with a range, so that it paints its track.
+        if (c.kind == ScrollBar) SetScrollRange(window, SB_CTL, 0, 10, FALSE);
+        ASSERT_NE(set_record_value(window, FIELD_TEXT_COLOR, COLOR_SYSTEM), nullptr) << c.name;
+        ASSERT_NE(set_record_value(window, FIELD_BACK_COLOR, COLOR_SYSTEM), nullptr) << c.name;
+        windows.push_back(window);
+    }
+    paintedColours.clear();
+    paintedDialogProcedure =
+        (WNDPROC)SetWindowLongPtrA(dialog, GWLP_WNDPROC, (LONG_PTR)watch_colour_answers);
+    ASSERT_NE(paintedDialogProcedure, nullptr);
+    ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    SetWindowLongPtrA(dialog, GWLP_WNDPROC, (LONG_PTR)paintedDialogProcedure);
+
+    for (size_t i = 0; i < windows.size(); ++i) {
+        const KindCase& c = cases[i];
+        SCOPED_TRACE(c.name);
+        int answers = 0;
+        for (const PaintedColour& p : paintedColours) {
+            if (p.window != windows[i]) continue;
+            ++answers;
+            EXPECT_EQ(p.message, c.message);
+            EXPECT_EQ(p.text, GetSysColor(c.textIndex));
+            EXPECT_EQ(p.back, GetSysColor(c.backIndex));
+            EXPECT_EQ(p.brush, (LRESULT)GetSysColorBrush(c.backIndex));
+        }
+        EXPECT_GT(answers, 0) << "never asked for its colours while painted";
     }
 }
 

@@ -224,6 +224,57 @@ TEST_F(ModalTest, NoIdleNotificationForADialogThatAsksForNone) {
     EXPECT_EQ(ownerLog.enterIdle, 0);
 }
 
+// The loop's polls and sleeps, watched through its own calls of PeekMessageA
+// and Sleep.
+struct PollWatch {
+    int emptyPolls = 0;
+    std::vector<DWORD> sleeps;  // the argument of each Sleep
+};
+PollWatch pollWatch;
+BOOL(WINAPI* platformPeek)(MSG*, HWND, UINT, UINT, UINT);
+VOID(WINAPI* platformSleep)(DWORD);
+BOOL WINAPI watch_peek(MSG* message, HWND window, UINT first, UINT last, UINT removal) {
+    BOOL got = platformPeek(message, window, first, last, removal);
+    if (!got) ++pollWatch.emptyPolls;
+    return got;
+}
+VOID WINAPI watch_sleep(DWORD milliseconds) {
+    pollWatch.sleeps.push_back(milliseconds);
+    platformSleep(milliseconds);
+}
+
+// While the queue is empty the loop sleeps exactly one millisecond per poll,
+// and tells the owner it idles once per poll: it answers the user at once and
+// leaves the processor to others in between.
+TEST_F(ModalTest, EachEmptyPollSleepsOneMillisecondAndTellsTheOwnerOnce) {
+    scene.owner = make_owner();
+    HWND dialog = make_dialog(scene.owner);
+    ownerLog.expectedDialog = dialog;
+    dialogRecorder.action = owner_watch;
+    SetTimer(dialog, DIALOG_TIMER, 200, nullptr);
+    pollWatch = PollWatch();
+    bool safety;
+    {
+        ScopedImportPatch peek("user32.dll", "PeekMessageA", (void*)watch_peek);
+        ScopedImportPatch sleep("kernel32.dll", "Sleep", (void*)watch_sleep);
+        ASSERT_NE(peek.original, nullptr);
+        ASSERT_NE(sleep.original, nullptr);
+        platformPeek = (BOOL(WINAPI*)(MSG*, HWND, UINT, UINT, UINT))peek.original;
+        platformSleep = (VOID(WINAPI*)(DWORD))sleep.original;
+        safety = run_modal(dialog, dialog_callback, nullptr);
+    }
+    EXPECT_FALSE(safety) << "the loop did not end with the dialog";
+    EXPECT_FALSE(IsWindow(dialog));
+    // 200 ms of polls that sleep 1 ms each: many, even on a busy machine.
+    EXPECT_GE(pollWatch.emptyPolls, 5);
+    EXPECT_EQ((int)pollWatch.sleeps.size(), pollWatch.emptyPolls);
+    EXPECT_EQ((size_t)std::count(pollWatch.sleeps.begin(), pollWatch.sleeps.end(), 1u),
+              pollWatch.sleeps.size())
+        << "a sleep of another length than 1 ms";
+    EXPECT_EQ(ownerLog.enterIdle, pollWatch.emptyPolls);
+    EXPECT_EQ(ownerLog.enterIdleWrong, 0);
+}
+
 void end_from_callback(const Call& call) {
     if (call.message == WM_TIMER && call.wParam == DIALOG_TIMER) {
         KillTimer(call.dialog, DIALOG_TIMER);

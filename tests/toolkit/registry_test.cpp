@@ -923,6 +923,86 @@ DWORD WINAPI churn_records(void* argument) {
     return 0;
 }
 
+// What an operation run on another thread did while this thread held the lock.
+struct LockedRun {
+    bool waited;    // still running while the lock was held
+    bool finished;  // done once the lock was freed
+    bool answered;  // and gave the right answer
+};
+
+struct PendingOperation {
+    const std::function<bool()>* operation;
+    volatile LONG answered;
+};
+
+DWORD WINAPI run_pending_operation(void* argument) {
+    PendingOperation* pending = static_cast<PendingOperation*>(argument);
+    pending->answered = (*pending->operation)() ? 1 : 0;
+    return 0;
+}
+
+// Holds the registry lock as another operation would, starts the operation on
+// a thread of its own, and frees the lock after waitMs.
+LockedRun run_while_the_lock_is_held(const std::function<bool()>& operation, DWORD waitMs) {
+    LockedRun run = {false, false, false};
+    PendingOperation pending = {&operation, 0};
+    spin_acquire(&windowRegistry.registryLock);
+    HANDLE thread = CreateThread(0, 0, run_pending_operation, &pending, 0, 0);
+    if (!thread) {
+        spin_release(&windowRegistry.registryLock);
+        return run;
+    }
+    run.waited = WaitForSingleObject(thread, waitMs) == WAIT_TIMEOUT;
+    spin_release(&windowRegistry.registryLock);
+    run.finished = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
+    if (!run.finished) {
+        TerminateThread(thread, 1);
+        WaitForSingleObject(thread, INFINITE);
+        windowRegistry.registryLock = 0;
+    }
+    CloseHandle(thread);
+    run.answered = run.finished && pending.answered;
+    return run;
+}
+
+// Every walk of the list and every change of its links takes the lock: while
+// another thread holds it, each operation waits, and once it is freed each
+// goes on and answers as it would have.
+TEST_F(RegistryTest, EveryOperationWaitsWhileAnotherThreadHoldsTheLock) {
+    HWND d = top_window();
+    dialog_record(d);
+    HWND c = child_window(d);
+    WindowRecord* control = control_record(c, d);
+    control->backColor = RED;
+    control->backBrush = brush(RED);
+    HWND later = child_window(d);
+    struct Case {
+        const char* name;
+        std::function<bool()> operation;
+    };
+    const Case cases[] = {
+        {"find_record", [&] { return find_record(c) == control; }},
+        {"record_value", [&] { return record_value(c, FIELD_KIND) == 5; }},
+        {"set_record_value",
+         [&] { return set_record_value(c, FIELD_USER_DATA_1, 17) == control; }},
+        {"first_control_of", [&] { return first_control_of(d) == c; }},
+        {"brush_for_color", [&] { return brush_for_color(RED) == control->backBrush; }},
+        {"create_record",
+         [&] { return create_record(later, d, RECORD_CONTROL | RECORD_PIXELS, 5) != nullptr; }},
+        {"destroy_record", [&] { return destroy_record(later); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        LockedRun run = run_while_the_lock_is_held(k.operation, 150);
+        EXPECT_TRUE(run.waited) << "it went on while another thread held the lock";
+        EXPECT_TRUE(run.finished) << "it did not go on once the lock was freed";
+        EXPECT_TRUE(run.answered);
+        EXPECT_EQ(windowRegistry.registryLock, 0);
+    }
+    EXPECT_EQ(control->userData[0], 17);
+    EXPECT_EQ(find_record(later), nullptr);
+}
+
 TEST_F(RegistryTest, ConcurrentCreateAndDestroyKeepTheListWhole) {
     HWND steady = top_window();
     WindowRecord* kept = dialog_record(steady);
