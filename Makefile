@@ -6,7 +6,8 @@
 #   make run    build and start vornelle.exe (i686 where 32-bit programs run,
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
-#               layout is .clang-format's, and cppcheck finds nothing
+#               layout is .clang-format's, and cppcheck finds nothing; and that
+#               the docs' blocks of measured figures are intact
 #   make bench, soak, memory, stats, fuzz, screenshot, gallery, fresh-check: on
 #               demand
 #               (below)
@@ -75,6 +76,7 @@ LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
 	@tools/check-layers
 	@tools/check-hosts
+	@tools/figures check
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
