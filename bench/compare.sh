@@ -16,6 +16,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${VORNELLE_BUILD:?run through make bench (tools/in-session)}
 RUNS=${RUNS:-21}
 IDLE_SECONDS=${IDLE_SECONDS:-10}
+[[ $RUNS =~ ^[1-9][0-9]{0,3}$ && $IDLE_SECONDS =~ ^[1-9][0-9]{0,3}$ ]] \
+  || { echo "compare: RUNS and IDLE_SECONDS are numbers from 1 to 9999" >&2; exit 2; }
 
 app=${APP_EXE:-$BUILD/app/vornelle.exe}
 base=$BUILD/bench/baseline/baseline.exe
@@ -25,6 +27,9 @@ for f in "$app" "$base" "$waiter" "$rate"; do
   [ -e "$f" ] || { echo "compare: $f is missing" >&2; exit 1; }
 done
 hz=$(getconf CLK_TCK)
+# Every run under Wine has a time limit (seconds); one that takes longer fails.
+STEP_SECONDS=120
+step() { timeout "$STEP_SECONDS" wine "$@"; }
 
 median() { sort -g | awk '{v[NR]=$1} END {if (NR==0) print "nan"; else if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b+0==0) print "n/a"; else printf "%.3f\n", a/b}'; }
@@ -49,12 +54,12 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 # Launch to visible window: one discarded warm-up each, then RUNS alternating.
-wine "$waiter" launch "$app" >/dev/null; wine "$waiter" launch "$base" >/dev/null
+step "$waiter" launch "$app" >/dev/null; step "$waiter" launch "$base" >/dev/null
 for i in $(seq 1 "$RUNS"); do
   if [ $((i % 2)) = 1 ]; then order="app base"; else order="base app"; fi
   for who in $order; do
     exe=$app; [ "$who" = base ] && exe=$base
-    out=$(wine "$waiter" launch "$exe") || { echo "compare: launch of $exe failed: $out" >&2; exit 1; }
+    out=$(step "$waiter" launch "$exe") || { echo "compare: launch of $exe failed (or took over $STEP_SECONDS s): $out" >&2; exit 1; }
     echo "$out" | field launch_ms >> "$tmp/launch.$who"
   done
 done
@@ -67,8 +72,8 @@ for i in $(seq 1 "$RUNS"); do
   for who in $order; do
     exe=$app; [ "$who" = base ] && exe=$base
     # To a file: the started program inherits the output and keeps it open.
-    wine "$waiter" start "$exe" > "$tmp/start.$who" \
-      || { echo "compare: start of $exe failed: $(cat "$tmp/start.$who")" >&2; exit 1; }
+    step "$waiter" start "$exe" > "$tmp/start.$who" \
+      || { echo "compare: start of $exe failed (or took over $STEP_SECONDS s): $(cat "$tmp/start.$who")" >&2; exit 1; }
     wpid[$who]=$(field pid < "$tmp/start.$who")
   done
   sleep 1
@@ -84,11 +89,11 @@ for i in $(seq 1 "$RUNS"); do
     rss_kib "${upid[$who]}" >> "$tmp/rss.$who"
   done
   for who in $order; do
-    out=$(wine "$waiter" close "${wpid[$who]}") || { echo "compare: close failed: $out" >&2; exit 1; }
+    out=$(step "$waiter" close "${wpid[$who]}") || { echo "compare: close failed (or took over $STEP_SECONDS s): $out" >&2; exit 1; }
   done
 done
 
-rate_out=$(wine "$rate")
+rate_out=$(step "$rate") || { echo "compare: the rate measurement failed (or took over $STEP_SECONDS s)" >&2; exit 1; }
 
 size_app=$(stat -c %s "$app"); size_base=$(stat -c %s "$base")
 l_app=$(median < "$tmp/launch.app"); l_base=$(median < "$tmp/launch.base")

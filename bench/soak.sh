@@ -13,13 +13,18 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${VORNELLE_BUILD:?run through make soak (tools/in-session)}
 PRESSES=${PRESSES:-100000}
 WARMUP=${WARMUP:-5000}
+[[ $PRESSES =~ ^[1-9][0-9]{0,7}$ && $WARMUP =~ ^[1-9][0-9]{0,7}$ ]] \
+  || { echo "soak: PRESSES and WARMUP are numbers from 1 to 99999999" >&2; exit 2; }
 app=${APP_EXE:-$BUILD/app/vornelle.exe}
 echo "soak: $PRESSES presses of $app ($VORNELLE_ARCH), warm-up $WARMUP" >&2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-wine "$BUILD/tests/soak/soak_driver.exe" "$app" "$PRESSES" --warmup "$WARMUP" --max-growth-kib 512 \
-  | tee "$tmp/out"
+# A time limit of 20 presses a second at the least.
+limit=$((60 + PRESSES / 20))
+timeout "$limit" wine "$BUILD/tests/soak/soak_driver.exe" "$app" "$PRESSES" --warmup "$WARMUP" \
+  --max-growth-kib 512 | tee "$tmp/out"
 status=${PIPESTATUS[0]}
+[ "$status" -eq 124 ] && { echo "soak: the run took over $limit s" >&2; exit 1; }
 
 if [ -n "${APP_EXE:-}" ]; then
   echo "soak: APP_EXE is another program; docs/performance.md is left as it is"
