@@ -6,8 +6,10 @@
 #   make run    build and start vornelle.exe (i686 where 32-bit programs run,
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
-#               layout is .clang-format's, and cppcheck finds nothing
-#   make bench, soak, stats, fuzz, screenshot, gallery, fresh-check: on demand
+#               layout is .clang-format's, and cppcheck finds nothing; and that
+#               the docs' blocks of measured figures are intact
+#   make bench, soak, memory, stats, fuzz, screenshot, gallery, fresh-check: on
+#               demand
 #               (below)
 # ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
 # another build root (default: build), holding a folder per architecture, each
@@ -39,7 +41,7 @@ ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
 endif
 
 .PHONY: all setup configure build test clean run dist product lint fresh-check \
-        bench soak stats fuzz screenshot gallery
+        bench soak memory stats fuzz screenshot gallery
 
 all: build
 
@@ -74,6 +76,7 @@ LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
 	@tools/check-layers
 	@tools/check-hosts
+	@tools/figures check
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
@@ -103,10 +106,12 @@ screenshot: setup
 	    && tools/window-shot "$$VORNELLE_BUILD/examples/gallery/vornelle_gallery.exe" \
 	         "^Vornelle toolkit gallery$$" docs/gallery.png'
 
-# Benchmarks, soak and statistics build in a root of their own, $(BUILD)/bench
-# (MinSizeRel, as released). bench measures every architecture in ARCHS that
-# this machine runs (RUNS and IDLE_SECONDS make it shorter); soak (PRESSES,
-# WARMUP) and stats (COUNT, TESTS) the preferred one.
+# Benchmarks, soak, memory probe and statistics build in a root of their own,
+# $(BUILD)/bench (MinSizeRel, as released). bench and memory measure every
+# architecture in ARCHS that this machine runs (bench: RUNS and IDLE_SECONDS;
+# memory: RUNS and PRESSES); soak (PRESSES, WARMUP) and stats (COUNT, TESTS)
+# the preferred one. bench, soak and memory write their tables into the docs
+# (tools/figures).
 BENCH_BUILD = "$$BUILD/bench"
 bench: setup
 	@for arch in $$ARCHS; do \
@@ -114,6 +119,13 @@ bench: setup
 	    tools/in-session $$arch --build $(BENCH_BUILD) vornelle baseline launch_wait passphrase_rate \
 	      -- bench/compare.sh || exit 1; \
 	  else echo "bench: $$arch: skipped, $$why"; fi; \
+	done
+
+memory: setup
+	@for arch in $$ARCHS; do \
+	  if why=$$(tools/can-run $$arch); then \
+	    tools/in-session $$arch --build $(BENCH_BUILD) vornelle memory_probe -- bench/memory.sh || exit 1; \
+	  else echo "memory: $$arch: skipped, $$why"; fi; \
 	done
 
 soak: setup

@@ -13,8 +13,14 @@
 // --settle: the wait after the start and after each press (default 500 ms),
 // long enough for the box to repaint; --copy: after each press, select the
 // box's text and copy it (EM_SETSEL, WM_COPY), as a user does to paste it.
-// Prints a "probe ..." line, one "learnt press N runs K" line per press, then
-// per pass phrase a "press N ansi A utf16 U" line and one line per copy.
+//   memory_probe --check-heap
+// Before anything else it checks, in a heap of its own, that it reads heap
+// blocks as they are laid out; where it does not, it places no copy in a heap
+// block. --check-heap does only that, with exit code 0 when they read.
+// Prints a "probe ..." line, a "heap-layout read yes|no ..." line, per press a
+// "learnt press N runs K" line and a "busy press N blocks ADDR..." line (the
+// busy heap blocks that hold that press's pass phrase after it), then per pass
+// phrase a "press N ansi A utf16 U" line and one line per copy.
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -47,21 +53,37 @@ struct Region {
 
 typedef std::vector<Region> Snapshot;
 
+// Reads the region that VirtualQueryEx described; false when it is not
+// committed and readable.
+bool read_region(HANDLE process, const MEMORY_BASIC_INFORMATION& region, Region* copy) {
+    bool readable = region.State == MEM_COMMIT && region.Protect &&
+                    !(region.Protect & (PAGE_GUARD | PAGE_NOACCESS));
+    if (!readable) return false;
+    *copy = Region{(uintptr_t)region.BaseAddress, (uintptr_t)region.AllocationBase, region.Type,
+                   std::string(region.RegionSize, '\0')};
+    SIZE_T read = 0;
+    ReadProcessMemory(process, region.BaseAddress, &copy->bytes[0], copy->bytes.size(), &read);
+    copy->bytes.resize(read);
+    return read != 0;
+}
+
+// The program's readable memory, a region of neighbouring pages of one
+// allocation and kind joined into one, so that a heap's part reads whole
+// however the system splits it.
 Snapshot snapshot_of(HANDLE process) {
     Snapshot regions;
     MEMORY_BASIC_INFORMATION region;
+    Region copy;
     for (uintptr_t at = 0; VirtualQueryEx(process, (void*)at, &region, sizeof region);
          at = (uintptr_t)region.BaseAddress + region.RegionSize) {
-        bool readable = region.State == MEM_COMMIT && region.Protect &&
-                        !(region.Protect & (PAGE_GUARD | PAGE_NOACCESS));
-        if (!readable) continue;
-        Region copy = {(uintptr_t)region.BaseAddress, (uintptr_t)region.AllocationBase, region.Type,
-                       std::string(region.RegionSize, '\0')};
-        SIZE_T read = 0;
-        ReadProcessMemory(process, region.BaseAddress, &copy.bytes[0], copy.bytes.size(), &read);
-        if (read == 0) continue;
-        copy.bytes.resize(read);
-        regions.push_back(copy);
+        if (!read_region(process, region, &copy)) continue;
+        Region* last = regions.empty() ? NULL : &regions.back();
+        if (last && last->base + last->bytes.size() == copy.base &&
+            last->allocationBase == copy.allocationBase && last->type == copy.type) {
+            last->bytes += copy.bytes;
+        } else {
+            regions.push_back(copy);
+        }
     }
     return regions;
 }
@@ -232,12 +254,14 @@ Layout layout_of(const PROCESS_INFORMATION& program) {
     return layout;
 }
 
-// A heap block as 64-bit Wine 8.0 lays its heaps out (seen with HeapWalk in a
-// process of one's own): each block starts 8 bytes before a 16-byte boundary
-// with an 8-byte header of its size in 16-byte units (16 bits), a flags byte
-// (bit 0: free), a byte that is the size's next 8 bits in a free block, its
-// distance from the start of its part of the heap in 64 KiB (16 bits), and the
-// tag "US" (busy) or "FR" (free). Where the layout differs, no block reads.
+// A heap block as Wine 8.0 lays its heaps out (seen with HeapWalk in a process
+// of one's own, and checked there at every start: heap_layout_is_read): each
+// block starts 8 bytes before a boundary of the heap's unit, two pointers (16
+// bytes in a 64-bit process, 8 in a 32-bit one), with an 8-byte header of its
+// size in units (16 bits), a flags byte (bit 0: free), a byte that is the
+// size's next 8 bits in a free block, its distance from the start of its part
+// of the heap in 64 KiB (16 bits), and the tag "US" (busy) or "FR" (free).
+// Where the layout differs, no block reads.
 struct HeapBlock {
     bool read;
     bool free;
@@ -245,12 +269,13 @@ struct HeapBlock {
     size_t size;
 };
 
-const size_t BLOCK_UNIT = 16;
+const size_t BLOCK_UNIT = 2 * sizeof(void*);
+const size_t BLOCK_HEADER = 8;
 const size_t HEAP_HEADER_MOST = 0x1000;
 const int CHAIN_LEAST = 3;  // blocks read in a row before a start is believed
 
 bool block_at(const std::string& bytes, size_t at, HeapBlock* block) {
-    if (at + 8 > bytes.size()) return false;
+    if (at + BLOCK_HEADER > bytes.size()) return false;
     const unsigned char* header = (const unsigned char*)bytes.data() + at;
     bool busy = header[6] == 'U' && header[7] == 'S';
     bool free = header[6] == 'F' && header[7] == 'R';
@@ -273,7 +298,8 @@ bool block_at(const std::string& bytes, size_t at, HeapBlock* block) {
 // blocks in a row read, or the blocks read from it reach the region's end.
 HeapBlock heap_block_of(const Region& region, size_t at) {
     if (region.base != region.allocationBase) return HeapBlock();
-    for (size_t first = 8; first < HEAP_HEADER_MOST && first <= at; first += BLOCK_UNIT) {
+    for (size_t first = BLOCK_HEADER; first < HEAP_HEADER_MOST && first <= at;
+         first += BLOCK_UNIT) {
         HeapBlock block = {}, holder = {};
         int chain = 0;
         size_t next = first;
@@ -293,6 +319,55 @@ std::string hex(uintptr_t value) {
     return text;
 }
 
+// Whether the probe reads heap blocks as this process's heaps lay them out,
+// tried on a heap of its own: each block that HeapWalk lists must read from a
+// snapshot of this process's memory, a busy one where HeapWalk puts it and with
+// its size, a free one as free and holding what HeapWalk lists. A wrong unit
+// breaks the walk from the first block. why says what did not read.
+bool heap_layout_is_read(std::string* why) {
+    HANDLE heap = HeapCreate(0, 0, 0);
+    if (!heap) {
+        *why = "no heap of its own";
+        return false;
+    }
+    // Blocks of many sizes, then every third one freed, so that free blocks
+    // lie between busy ones.
+    const int BLOCKS = 24;
+    void* blocks[BLOCKS];
+    for (int i = 0; i < BLOCKS; ++i) blocks[i] = HeapAlloc(heap, 0, 24 + 40 * i);
+    for (int i = 0; i < BLOCKS; i += 3) HeapFree(heap, 0, blocks[i]);
+    Snapshot own = snapshot_of(GetCurrentProcess());
+    int busy = 0, free = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (why->empty() && HeapWalk(heap, &entry)) {
+        if (entry.wFlags & (PROCESS_HEAP_REGION | PROCESS_HEAP_UNCOMMITTED_RANGE)) continue;
+        bool isBusy = (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+        uintptr_t data = (uintptr_t)entry.lpData;
+        HeapBlock block = {};
+        uintptr_t start = 0;
+        for (const Region& region : own) {
+            if (data < region.base || data >= region.base + region.bytes.size()) continue;
+            block = heap_block_of(region, data - region.base);
+            start = region.base + block.start;
+        }
+        bool right =
+            block.read && block.free != isBusy &&
+            (isBusy ? start + BLOCK_HEADER == data && block.size == entry.cbData + entry.cbOverhead
+                    : start < data && data < start + block.size);
+        if (!right) {
+            *why = std::string(isBusy ? "busy" : "free") + " block of " +
+                   std::to_string(entry.cbData) + " bytes at " + hex(data) + " read as " +
+                   (!block.read ? "no block"
+                                : std::string(block.free ? "free" : "busy") + " from " +
+                                      hex(start) + ", " + std::to_string(block.size) + " bytes");
+        }
+        ++(isBusy ? busy : free);
+    }
+    HeapDestroy(heap);
+    if (why->empty() && (busy == 0 || free == 0)) *why = "the walk listed no busy or no free block";
+    return why->empty();
+}
+
 std::string module_of(HANDLE process, uintptr_t at) {
     char path[MAX_PATH] = {};
     if (!GetMappedFileNameA(process, (void*)at, path, sizeof path)) return "?";
@@ -302,7 +377,8 @@ std::string module_of(HANDLE process, uintptr_t at) {
 
 // Where the copy at address at lies, in words: the kind of memory, and in
 // private memory a thread's block or stack or a heap block when it is one.
-std::string place_of(HANDLE process, const Snapshot& regions, const Layout& layout, uintptr_t at) {
+std::string place_of(HANDLE process, const Snapshot& regions, const Layout& layout, bool heapRead,
+                     uintptr_t at) {
     for (const Region& region : regions) {
         if (at < region.base || at >= region.base + region.bytes.size()) continue;
         if (region.type == MEM_IMAGE) return "image " + module_of(process, at);
@@ -314,7 +390,7 @@ std::string place_of(HANDLE process, const Snapshot& regions, const Layout& layo
             }
             if (at >= thread.stackLow && at < thread.stackHigh) return "stack " + whose;
         }
-        HeapBlock block = heap_block_of(region, at - region.base);
+        HeapBlock block = heapRead ? heap_block_of(region, at - region.base) : HeapBlock();
         if (block.read) {
             std::string heap = region.allocationBase == layout.processHeap
                                    ? "process heap"
@@ -347,8 +423,16 @@ void settle(HWND dialog, DWORD settleMs) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: memory_probe EXE [PRESSES] [--settle MS] [--copy]\n");
+        std::fprintf(stderr,
+                     "usage: memory_probe EXE [PRESSES] [--settle MS] [--copy] | --check-heap\n");
         return 1;
+    }
+    std::string unread;
+    bool heapRead = heap_layout_is_read(&unread);
+    std::string heapLine = heapRead ? "yes" : "no (" + unread + ")";
+    if (std::strcmp(argv[1], "--check-heap") == 0) {
+        std::printf("heap-layout read %s, unit %u bytes\n", heapLine.c_str(), (unsigned)BLOCK_UNIT);
+        return heapRead ? 0 : 1;
     }
     long presses = 5;
     DWORD settleMs = 500;
@@ -369,6 +453,7 @@ int main(int argc, char** argv) {
     std::printf("probe presses %ld settle-ms %lu copy %s platform %s bits %u\n", presses,
                 (unsigned long)settleMs, copyEachPress ? "yes" : "no", platform_name().c_str(),
                 (unsigned)(8 * sizeof(void*)));
+    std::printf("heap-layout read %s\n", heapLine.c_str());
 
     MainDialogProgram started;
     std::string failure = start_main_dialog(argv[1], &started);
@@ -408,6 +493,22 @@ int main(int argc, char** argv) {
         }
         std::printf("learnt press %ld runs %ld\n", press, learnt);
         copiesAfter.push_back(copies_in(last, passphrases));
+        // The busy heap blocks that hold this press's pass phrase now: the
+        // same block after every press is a buffer written over in place.
+        std::set<uintptr_t> holders;
+        for (const Copy& copy : copiesAfter.back()) {
+            if (learntAt[std::get<0>(copy)] != press) continue;
+            for (const Region& region : last) {
+                uintptr_t at = std::get<2>(copy);
+                if (!heapRead || at < region.base || at >= region.base + region.bytes.size())
+                    continue;
+                HeapBlock block = heap_block_of(region, at - region.base);
+                if (block.read && !block.free) holders.insert(region.base + block.start);
+            }
+        }
+        std::printf("busy press %ld blocks", press);
+        for (uintptr_t holder : holders) std::printf(" %s", hex(holder).c_str());
+        std::printf("\n");
     }
 
     Layout layout = layout_of(started.program.process);
@@ -425,7 +526,8 @@ int main(int argc, char** argv) {
             while (since > 0 && copiesAfter[since - 1].count(copy)) --since;
             std::printf("  %s %s %s since press %zu\n", std::get<1>(copy) ? "utf16" : "ansi",
                         hex(std::get<2>(copy)).c_str(),
-                        place_of(process, last, layout, std::get<2>(copy)).c_str(), since + 1);
+                        place_of(process, last, layout, heapRead, std::get<2>(copy)).c_str(),
+                        since + 1);
         }
     }
     long code = close_and_wait(dialog, process, ANSWER_MS);
