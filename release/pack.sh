@@ -1,8 +1,9 @@
 #!/bin/bash
 # Packs the release zip DIST_DIR/vornelle-1.0-win32.zip: the i686 exe,
 # README.md, LICENSE, BUILDINFO (the commit, flags and tool versions of the
-# build) and SHA256SUMS of them, with fixed times and modes so that equal
-# inputs give equal zips. Given signing settings, it first signs the exe
+# build) and SHA256SUMS of them, written by release/release_zip.py, the one
+# writer of the release's layout, which the check makes again: equal inputs
+# give equal zips. Given signing settings, it first signs the exe
 # (Authenticode, SHA-256) and checks the signature, and signs SHA256SUMS with
 # GPG; without them the zip is the unsigned one. The package is put together
 # in a private temporary folder, removed on the way out; on failure it says
@@ -33,8 +34,6 @@ dist=$2
 name=vornelle-1.0-win32
 zip=$dist/$name.zip
 python=(python3 -I -B)
-# Info-ZIP reads default options from these.
-unset ZIP ZIPOPT
 
 fail() {
   echo "dist: $*" >&2
@@ -145,18 +144,16 @@ fi
 [ -n "$SIGN_GPG_KEY" ] || [ -z "$SIGN_GPG_PASS_FILE" ] \
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
-files=(vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
 cp -- "$exe" README.md LICENSE "$pkg/"
 "${python[@]}" "$here/buildinfo.py" "$(dirname "$(dirname "$exe")")" > "$pkg/BUILDINFO" \
   || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
-(cd "$pkg" && sha256sum vornelle.exe README.md LICENSE BUILDINFO > SHA256SUMS)
-if [ -n "$SIGN_GPG_KEY" ]; then
-  sign_sums
-  files+=(SHA256SUMS.asc)
-fi
-(cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
-   && TZ=UTC zip -X -q "$name.zip" "${files[@]}")
+mapfile -t summed < <("${python[@]}" "$here/release_zip.py" summed)
+[ ${#summed[@]} -gt 0 ] || fail "release/release_zip.py did not name the files to sum"
+(cd "$pkg" && sha256sum -- "${summed[@]}" > SHA256SUMS)
+[ -z "$SIGN_GPG_KEY" ] || sign_sums
+out=$("${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name.zip" 2>&1) \
+  || fail "the zip could not be written: $out"
 mv -- "$pkg/$name.zip" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"
