@@ -20,7 +20,8 @@
 #                       passphrase or the token's PIN
 #   SIGN_PKCS11_MODULE  the token's PKCS#11 module (a .so file)
 #   SIGN_PKCS11_ENGINE  the OpenSSL engine that loads it, when not the default
-#   SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server
+#   SIGN_TIMESTAMP_URL  refused: a release's signature carries no time stamp,
+#                       as the check accepts no unsigned attributes
 #   SIGN_CA             root certificate(s), PEM, that the signature must chain
 #                       to; without it only the signature's integrity is checked
 #   SIGN_GPG_KEY        the GPG key id that signs SHA256SUMS (SHA256SUMS.asc)
@@ -75,8 +76,7 @@ key_options() {
       options=(-certs "$SIGN_CERT" -key "$SIGN_KEY") ;;
   esac
   readable SIGN_PASS_FILE
-  options+=(${SIGN_PASS_FILE:+-readpass "$SIGN_PASS_FILE"}
-            ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"})
+  options+=(${SIGN_PASS_FILE:+-readpass "$SIGN_PASS_FILE"})
 }
 
 # Signs $pkg/vornelle.exe in place and checks it: the signature holds and
@@ -136,8 +136,10 @@ for setting in SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_
                SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE; do
   declare "$setting=${!setting:-}"
 done
+[ -z "$SIGN_TIMESTAMP_URL" ] || fail "SIGN_TIMESTAMP_URL: a release's signature carries no \
+time stamp (the check accepts no unsigned attributes); give none"
 if [ -z "$SIGN_KEY$SIGN_CERT" ]; then
-  for setting in SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA; do
+  for setting in SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_CA; do
     [ -z "${!setting}" ] || fail "$setting is given without SIGN_KEY and SIGN_CERT"
   done
 fi
