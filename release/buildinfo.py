@@ -76,28 +76,18 @@ def render(records):
 def parse(text):
     """The records of a BUILDINFO's text, when it is exactly what render()
     writes for them; ReleaseError naming the first line that is not."""
-    lines = text.split("\n")
-    if lines[-1] != "":
-        raise ReleaseError("BUILDINFO: its last line has no line end")
-    records, at, seen = [], 0, [0] * len(LINE_KINDS)
-    for number, line in enumerate(lines[:-1], 1):
-        for kind in range(at, len(LINE_KINDS)):
-            match = LINE_PATTERNS[kind].fullmatch(line)
-            if match and (kind != at or seen[kind] == 0 or LINE_KINDS[kind][3] == MANY):
-                break
-            if match or (LINE_KINDS[kind][3] == ONE and seen[kind] == 0):
-                kind = None
-                break
-        else:
-            kind = None
-        if kind is None:
+    records, kinds = [], []
+    for number, line in enumerate(text.split("\n")[:-1], 1):
+        kind = next((k for k, pattern in enumerate(LINE_PATTERNS) if pattern.fullmatch(line)), -1)
+        again = kinds and kind == kinds[-1] and LINE_KINDS[kind][3] != MANY
+        if kind < 0 or again or kinds and kind < kinds[-1]:
             raise ReleaseError("BUILDINFO: line %d is not a line the packing writes there (%s)"
                                % (number, shown(line, 60)))
-        at, seen[kind] = kind, seen[kind] + 1
-        records.append((LINE_KINDS[kind][0], match.groupdict()))
-    for kind, count in enumerate(seen):
-        if LINE_KINDS[kind][3] == ONE and count == 0:
-            raise ReleaseError("BUILDINFO: its %s line is missing" % LINE_KINDS[kind][0])
+        kinds.append(kind)
+        records.append((LINE_KINDS[kind][0], LINE_PATTERNS[kind].fullmatch(line).groupdict()))
+    for kind, (name, _template, _fields, how_often) in enumerate(LINE_KINDS):
+        if how_often == ONE and kind not in kinds:
+            raise ReleaseError("BUILDINFO: its %s line is missing" % name)
     if render(records) != text:
         raise ReleaseError("BUILDINFO: not in the form the packing writes")
     return records

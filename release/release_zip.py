@@ -1,6 +1,6 @@
 # The release zip has one layout, written here and nowhere else: the release's
 # files in a fixed order, stored (not compressed), with fixed times, modes and
-# maker, and nothing more. write_release_zip() makes it; read_release_zip()
+# maker, and nothing more. release_layout() makes it; read_release_zip()
 # takes the names and bytes a download holds, makes the zip again from them
 # and accepts the download only when it is that zip byte for byte; otherwise
 # ReleaseError names the first difference as entry and field.
@@ -76,38 +76,23 @@ class Layout:
 
 def release_layout(files):
     """The release zip of files {name: bytes}, as a Layout."""
-    names = [name for name in RELEASE_FILES if name in files]
-    zip_file, offsets = Layout(), {}
-    for name in names:
+    zip_file, owns = Layout(), []
+    for name in (name for name in RELEASE_FILES if name in files):
         data, raw_name = files[name], name.encode("ascii")
-        own = {"CRC-32": zlib.crc32(data), "compressed size": len(data), "size": len(data),
-               "name length": len(raw_name)}
-        offsets[name] = len(zip_file.data)
-        zip_file.record("entry %s: local header" % name, LOCAL_HEADER, own)
+        owns.append((name, raw_name, {
+            "CRC-32": zlib.crc32(data), "compressed size": len(data), "size": len(data),
+            "name length": len(raw_name), "local header offset": len(zip_file.data)}))
+        zip_file.record("entry %s: local header" % name, LOCAL_HEADER, owns[-1][2])
         zip_file.add("entry %s: local header, name" % name, raw_name)
         zip_file.add("entry %s: data" % name, data)
     directory_at = len(zip_file.data)
-    for name in names:
-        data, raw_name = files[name], name.encode("ascii")
-        own = {"CRC-32": zlib.crc32(data), "compressed size": len(data), "size": len(data),
-               "name length": len(raw_name), "local header offset": offsets[name]}
+    for name, raw_name, own in owns:
         zip_file.record("entry %s: directory record" % name, DIRECTORY_RECORD, own)
         zip_file.add("entry %s: directory record, name" % name, raw_name)
-    own = {"entries on this disk": len(names), "entries": len(names),
-           "directory size": len(zip_file.data) - directory_at,
-           "directory offset": directory_at}
-    zip_file.record("end record", END_RECORD, own)
+    zip_file.record("end record", END_RECORD, {
+        "entries on this disk": len(owns), "entries": len(owns),
+        "directory size": len(zip_file.data) - directory_at, "directory offset": directory_at})
     return zip_file
-
-
-def write_release_zip(files):
-    """The bytes of the release zip of files {name: bytes}."""
-    for name in RELEASE_FILES:
-        if name not in files and name not in OPTIONAL_FILES:
-            raise ReleaseError("entry %s: missing" % name)
-        if len(files.get(name, b"")) > ENTRY_LIMIT:
-            raise ReleaseError("entry %s: larger than the limit of %d bytes" % (name, ENTRY_LIMIT))
-    return bytes(release_layout(files).data)
 
 
 def read_release_zip(path):
@@ -185,14 +170,15 @@ def main(args):
     for name in filter(os.path.exists, (os.path.join(args[1], n) for n in RELEASE_FILES)):
         with open(name, "rb") as file:
             files[os.path.basename(name)] = file.read(ENTRY_LIMIT + 1)
-    try:
-        data = write_release_zip(files)
-    except ReleaseError as error:
-        print("release zip: %s" % error, file=sys.stderr)
-        return 1
+    for name in RELEASE_FILES:
+        size = len(files.get(name, b""))
+        if name not in files and name not in OPTIONAL_FILES or size > ENTRY_LIMIT:
+            print("release zip: %s is missing or larger than %d bytes" % (name, ENTRY_LIMIT),
+                  file=sys.stderr)
+            return 1
     fd = os.open(args[2], os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o644)
     with os.fdopen(fd, "wb") as file:
-        file.write(data)
+        file.write(release_layout(files).data)
     return 0
 
 

@@ -231,8 +231,9 @@ def deflated(files, _marker):
     def write(path):
         with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
             for name, data in files.items():
-                archive.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data,
-                                 zipfile.ZIP_DEFLATED)
+                info = zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0))
+                info.external_attr = (stat.S_IFREG | 0o644) << 16
+                archive.writestr(info, data, zipfile.ZIP_DEFLATED)
     return write
 
 
