@@ -95,7 +95,10 @@ def der_parse(data, at=0):
 
 
 def der_encode(node):
+    """node: [tag, bytes or child nodes]; [None, bytes] stands as it is."""
     tag, value = node
+    if tag is None:
+        return value
     body = b"".join(der_encode(child) for child in value) if isinstance(value, list) else value
     if len(body) < 0x80:
         length = bytes([len(body)])
@@ -284,21 +287,32 @@ def hidden_directory(files, _marker):
     return entries, comment
 
 
-def unsigned_attribute(size, attribute_type=None):
-    """An unsigned attribute added to the exe's signer: of type
-    attribute_type holding an object identifier of size bytes, or of that
-    identifier as its type."""
+def unsigned_attribute(attribute):
+    """The attribute added to the exe's signer as an unsigned one."""
     def case(files, _marker):
         tree = signature_tree(files["vornelle.exe"])
         signer = tree[1][1][1][0][1][-1][1][0]
-        oid = b"\x2b" + b"\x81" * (size - 2) + b"\x01"
-        attribute = ([0x30, [[0x06, attribute_type], [0x31, [[0x06, oid]]]]] if attribute_type
-                     else [0x30, [[0x06, oid], [0x31, []]]])
         signer[1].append([0xA1, [attribute]])
         files["vornelle.exe"] = with_table(files["vornelle.exe"], der_encode(tree))
         resum(files)
         return list(files.items())
     return case
+
+
+def long_oid(size):
+    return [0x06, b"\x2b" + b"\x81" * (size - 2) + b"\x01"]
+
+
+def time_stamp(value):
+    """A counter-signature attribute (a time stamp's type) holding value."""
+    return [0x30, [[0x06, bytes.fromhex("2a864886f70d010906")], [0x31, [value]]]]
+
+
+def nested(depth):
+    node = [0x05, b""]
+    for _ in range(depth):
+        node = [0x30, [node]]
+    return node
 
 
 CASES = {
@@ -318,8 +332,12 @@ CASES = {
     "foreign-link": foreign_link,
     "setuid-exe": setuid_exe,
     "hidden-directory": hidden_directory,
-    "megabyte-oid": unsigned_attribute(1000 * 1000),
-    "long-oid-in-time-stamp": unsigned_attribute(200, bytes.fromhex("2a864886f70d010906")),
+    "megabyte-oid": unsigned_attribute([0x30, [long_oid(1000 * 1000), [0x31, []]]]),
+    "long-oid-in-time-stamp": unsigned_attribute(time_stamp(long_oid(200))),
+    "deep-time-stamp": unsigned_attribute(time_stamp(nested(40))),
+    "time-stamp-attribute": unsigned_attribute(time_stamp([0x05, b""])),
+    "long-form-length-in-time-stamp":
+        unsigned_attribute(time_stamp([None, b"\x04\x82\x00\x05hello"])),
     "reordered-sums": reordered_sums,
     "buildinfo-line-ends": buildinfo_line_ends,
     "deflated": deflated,

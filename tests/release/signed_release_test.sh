@@ -273,6 +273,9 @@ hostile_cases=(
   "BUILDINFO with Windows line ends|buildinfo-line-ends||BUILDINFO: line 1 is not a line the packing writes"
   "a megabyte object identifier in the signature|megabyte-oid||the signature is larger than the 65536 bytes"
   "a long object identifier in a time stamp attribute|long-oid-in-time-stamp||an object identifier of 200 bytes"
+  "a time stamp attribute nested 40 deep|deep-time-stamp||nested deeper than 24"
+  "a length in a longer form than it needs|long-form-length-in-time-stamp||a length that is not in its shortest form"
+  "an unsigned time stamp attribute|time-stamp-attribute||carries unsigned attributes"
 )
 mkdir -p "$work/corpus"
 for case in "${hostile_cases[@]}"; do
