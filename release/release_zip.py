@@ -155,8 +155,12 @@ def first_difference(expected, data):
     """The first offset where data is not expected; None when equal."""
     if expected == data:
         return None
-    return next((at for at, (a, b) in enumerate(zip(expected, data)) if a != b),
-                min(len(expected), len(data)))
+    at, size = 0, min(len(expected), len(data))
+    while at < size and expected[at:at + 4096] == data[at:at + 4096]:
+        at += 4096
+    while at < size and expected[at] == data[at]:
+        at += 1
+    return at
 
 
 def main(args):
