@@ -6,7 +6,9 @@
 # verify-release` accepts the genuine zip with KEY and CA, and says what it
 # did not check without them; every hostile release (hostile_release.py) and
 # every hostile make variable is refused with one line, and no command that it
-# carries runs; a wrong key or a missing file stops `make dist` with one line
+# carries runs; UnZip, 7-Zip, bsdtar and Python's zipfile take out of every
+# zip the check accepts exactly the files it verified (a missing one skips
+# that check); a wrong key or a missing file stops `make dist` with one line
 # and no zip; no passphrase reaches an argument list or the output. Prints
 # "N passed, N failed". It also leaves RUN_EXE signed at SIGNED_EXE, for the
 # test that runs it. Every agent it starts ends with it.
