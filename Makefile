@@ -33,8 +33,8 @@ OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY SIGN_KEY SIGN_CERT SIGN
   SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
 $(foreach name,$(OUTSIDE),$(eval override $(name) := $$(value $(name))))
 export BUILD ARCHS CTEST_ARGS DIST
-# Info-ZIP and UnZip read their own options from ZIP; the release check takes
-# these under names of its own.
+# UnZip reads its own options from ZIP; the release check takes these under
+# names of its own.
 unexport ZIP CA COMMIT KEY
 ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
   $(error ARCHS holds an architecture this project does not build (i686 and x86_64 only))
@@ -142,18 +142,19 @@ fuzz:
 	@fuzz/run.sh
 
 # The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
-# LICENSE, BUILDINFO and SHA256SUMS, with fixed times and modes so that equal
-# inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...;
-# release/pack.sh lists them) sign the exe and check it before packing; without
-# them it is unsigned.
+# LICENSE, BUILDINFO and SHA256SUMS, written by release/release_zip.py in one
+# fixed layout (stored, fixed order, times and modes): equal inputs give equal
+# zips. Signing settings (SIGN_KEY, SIGN_CERT, ...; release/pack.sh lists
+# them) sign the exe and check it before packing; without them it is unsigned.
 export SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
   SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
 dist: product
 	@release/pack.sh "$$BUILD/i686/app/vornelle.exe" "$$DIST"
 
-# Checks a release zip (release/verify.py): exactly the release's files, their
-# SHA256SUMS, its GPG signature by the key KEY names (a fingerprint), the
-# exe's Authenticode signature (chaining to CA, else only intact), README.md
+# Checks a release zip (release/verify.py): byte for byte the packing's zip of
+# exactly the release's files, SHA256SUMS and BUILDINFO exactly as the
+# packing writes them, its GPG signature by the key KEY names (a fingerprint),
+# the exe's Authenticode signature (chaining to CA, else only intact), README.md
 # and LICENSE as the commit has them, and the exe without its signature equal
 # to a fresh build of COMMIT (default HEAD).
 .PHONY: verify-release

@@ -2,8 +2,10 @@
 # own parsers, never from a tool's printed text: the certificate table must be
 # the file's end and hold exactly one signature's encoding, padded to 8 bytes;
 # the signed digest must be the file's; the tools give only verdicts (the
-# signer's signature holds; it chains to a CA). unsigned_image() gives the
-# exe as it was before signing. Failures raise ReleaseError.
+# signer's signature holds; it chains to a CA). The encoding is strict DER,
+# walked once: definite minimal lengths, bounded size, depth and identifiers;
+# no unsigned attributes (no time stamp). unsigned_image() gives the exe as it
+# was before signing. Failures raise ReleaseError.
 #   authenticode.py check EXE [CA_FILE]    prints one line on the signature
 #   authenticode.py strip EXE OUT           writes the exe without its signature
 import hashlib
@@ -24,9 +26,11 @@ CERTIFICATE_PKCS_SIGNED_DATA = 0x0002
 SIGNED_DATA = "1.2.840.113549.1.7.2"
 SPC_INDIRECT_DATA = "1.3.6.1.4.1.311.2.1.4"
 SHA256 = "2.16.840.1.101.3.4.2.1"
-# Unsigned attributes a signature may carry: time stamps only. Anything else
-# there (a second, nested signature among them) is outside what was signed.
-TIME_STAMPS = ("1.2.840.113549.1.9.6", "1.3.6.1.4.1.311.3.3.1")
+# A signature with its certificates is a few KB; no genuine one comes near
+# these bounds.
+SIGNATURE_LIMIT = 64 * 1024
+DEPTH_LIMIT = 24
+OID_LIMIT = 64
 
 SEQUENCE, SET, OID, OCTET_STRING, INTEGER, NULL = 0x30, 0x31, 0x06, 0x04, 0x02, 0x05
 EXPLICIT_0, IMPLICIT_1 = 0xA0, 0xA1
@@ -96,7 +100,7 @@ def is_signed(exe):
     return layout.tableAt != 0 or layout.tableSize != 0
 
 
-# --- DER: definite lengths only, each element within its parent -----------
+# --- DER: definite minimal lengths, each element within its parent ---------
 
 
 def der_element(data, at, end):
@@ -106,26 +110,51 @@ def der_element(data, at, end):
     tag, first = data[at], data[at + 1]
     if tag & 0x1F == 0x1F:
         raise ReleaseError("vornelle.exe: the signature's encoding uses a long tag")
-    if first < 0x80:
-        length, value_at = first, at + 2
-    else:
+    length, value_at = first, at + 2
+    if first >= 0x80:
         count = first & 0x7F
-        if count == 0 or count > 4 or at + 2 + count > end:
+        value_at += count
+        if count == 0:
+            raise ReleaseError("vornelle.exe: the signature's encoding has an indefinite length")
+        if count > 3 or value_at > end:
             raise ReleaseError("vornelle.exe: the signature's encoding has a bad length")
-        length = int.from_bytes(data[at + 2:at + 2 + count], "big")
-        value_at = at + 2 + count
+        length = int.from_bytes(data[at + 2:value_at], "big")
+        if data[at + 2] == 0 or length < 0x80:
+            raise ReleaseError("vornelle.exe: the signature's encoding has a length that "
+                               "is not in its shortest form")
     if value_at + length > end:
         raise ReleaseError("vornelle.exe: the signature's encoding runs past its end")
     return tag, value_at, value_at + length
 
 
-def der_children(data, start, end):
-    children, at = [], start
-    while at < end:
+def der_tree(data):
+    """The encoding as one node (tag, start, end, children), walked once:
+    within SIGNATURE_LIMIT, nested at most DEPTH_LIMIT deep, each object
+    identifier within OID_LIMIT bytes."""
+    if len(data) > SIGNATURE_LIMIT:
+        raise ReleaseError("vornelle.exe: the signature is larger than the %d bytes one "
+                           "can be" % SIGNATURE_LIMIT)
+    top = []
+    stack = [(top, 0, len(data))]
+    while stack:
+        children, at, end = stack.pop()
+        if at == end:
+            continue
         tag, value_at, value_end = der_element(data, at, end)
-        children.append((tag, value_at, value_end))
-        at = value_end
-    return children
+        node = (tag, value_at, value_end, [])
+        children.append(node)
+        stack.append((children, value_end, end))
+        if tag & 0x20:
+            if len(stack) > DEPTH_LIMIT:
+                raise ReleaseError("vornelle.exe: the signature's encoding is nested deeper "
+                                   "than %d" % DEPTH_LIMIT)
+            stack.append((node[3], value_at, value_end))
+        elif tag == OID and not 0 < value_end - value_at <= OID_LIMIT:
+            raise ReleaseError("vornelle.exe: the signature holds an object identifier of "
+                               "%d bytes (at most %d)" % (value_end - value_at, OID_LIMIT))
+    if len(top) != 1:
+        raise ReleaseError("vornelle.exe: the signature's encoding is not one element")
+    return top[0]
 
 
 def expect(element, tag, what):
@@ -135,8 +164,13 @@ def expect(element, tag, what):
     return element
 
 
+def inside(element, tag, what):
+    """The children of an element that must have tag."""
+    return expect(element, tag, what)[3]
+
+
 def oid_text(data, element):
-    _tag, start, end = expect(element, OID, "object identifier")
+    _tag, start, end, _children = expect(element, OID, "object identifier")
     body = data[start:end]
     if not body:
         return ""
@@ -151,7 +185,7 @@ def oid_text(data, element):
 
 def sha256_algorithm(data, element, what):
     """An AlgorithmIdentifier that names SHA-256, with no or NULL parameters."""
-    parts = der_children(data, *expect(element, SEQUENCE, what)[1:])
+    parts = inside(element, SEQUENCE, what)
     null_parameters = len(parts) == 2 and parts[1][0] == NULL and parts[1][1] == parts[1][2]
     if not parts or oid_text(data, parts[0]) != SHA256 or len(parts) > 1 + null_parameters:
         raise ReleaseError("vornelle.exe: the signature's %s is not SHA-256 alone" % what)
@@ -166,60 +200,51 @@ class Signature:
 
 def read_signature(encoding):
     """The one PKCS#7 SignedData of an Authenticode signature: SHA-256 only,
-    one signer, time stamps the only unsigned attributes."""
-    _tag, info_at, info_end = expect(der_element(encoding, 0, len(encoding)), SEQUENCE,
-                                     "outer sequence")
-    info = der_children(encoding, info_at, info_end)
+    one signer, no unsigned attributes."""
+    info = inside(der_tree(encoding), SEQUENCE, "outer sequence")
     if len(info) != 2 or oid_text(encoding, info[0]) != SIGNED_DATA:
         raise ReleaseError("vornelle.exe: the certificate table holds no PKCS#7 signed data")
-    explicit = der_children(encoding, *expect(info[1], EXPLICIT_0, "content")[1:])
+    explicit = inside(info[1], EXPLICIT_0, "content")
     if len(explicit) != 1:
         raise ReleaseError("vornelle.exe: the signature holds more than one signed data")
-    signed = der_children(encoding, *expect(explicit[0], SEQUENCE, "signed data")[1:])
+    signed = inside(explicit[0], SEQUENCE, "signed data")
     if len(signed) < 4:
         raise ReleaseError("vornelle.exe: the signature's signed data is incomplete")
     expect(signed[0], INTEGER, "version")
-    algorithms = der_children(encoding, *expect(signed[1], SET, "digest algorithms")[1:])
+    algorithms = inside(signed[1], SET, "digest algorithms")
     if len(algorithms) != 1:
         raise ReleaseError("vornelle.exe: the signature lists %d digest algorithms, "
                            "not SHA-256 alone" % len(algorithms))
     sha256_algorithm(encoding, algorithms[0], "digest algorithm")
-    content_info = der_children(encoding, *expect(signed[2], SEQUENCE, "content info")[1:])
+    content_info = inside(signed[2], SEQUENCE, "content info")
     if len(content_info) != 2 or oid_text(encoding, content_info[0]) != SPC_INDIRECT_DATA:
         raise ReleaseError("vornelle.exe: the signature does not sign a program's digest")
-    wrapped = der_children(encoding, *expect(content_info[1], EXPLICIT_0, "signed content")[1:])
+    wrapped = inside(content_info[1], EXPLICIT_0, "signed content")
     if len(wrapped) != 1:
         raise ReleaseError("vornelle.exe: the signature's signed content is not one element")
-    _tag, content_at, content_end = expect(wrapped[0], SEQUENCE, "signed content")
-    indirect = der_children(encoding, content_at, content_end)
+    _tag, content_at, content_end, indirect = expect(wrapped[0], SEQUENCE, "signed content")
     if len(indirect) != 2:
         raise ReleaseError("vornelle.exe: the signature's signed content is malformed")
-    digest_info = der_children(encoding, *expect(indirect[1], SEQUENCE, "digest")[1:])
+    digest_info = inside(indirect[1], SEQUENCE, "digest")
     if len(digest_info) != 2:
         raise ReleaseError("vornelle.exe: the signature's digest is malformed")
     sha256_algorithm(encoding, digest_info[0], "program digest")
-    _tag, digest_at, digest_end = expect(digest_info[1], OCTET_STRING, "digest value")
-    signers = der_children(encoding, *expect(signed[-1], SET, "signers")[1:])
+    _tag, digest_at, digest_end, _none = expect(digest_info[1], OCTET_STRING, "digest value")
+    signers = inside(signed[-1], SET, "signers")
     if len(signers) != 1:
         raise ReleaseError("vornelle.exe: the signature has %d signers, not one" % len(signers))
-    check_signer(encoding, signers[0])
-    # The signed attributes hash the content's value, without its tag and length.
-    return Signature(encoding, encoding[content_at:content_end],
-                     encoding[digest_at:digest_end])
-
-
-def check_signer(encoding, signer):
-    parts = der_children(encoding, *expect(signer, SEQUENCE, "signer")[1:])
+    parts = inside(signers[0], SEQUENCE, "signer")
     if len(parts) < 5:
         raise ReleaseError("vornelle.exe: the signature's signer is incomplete")
     sha256_algorithm(encoding, parts[2], "signer's digest algorithm")
+    # What is not signed has no place in a release's signature: no time
+    # stamp, nor a second signature nested among the unsigned attributes.
     if parts[-1][0] == IMPLICIT_1:
-        for attribute in der_children(encoding, parts[-1][1], parts[-1][2]):
-            kind = der_children(encoding, *expect(attribute, SEQUENCE, "attribute")[1:])
-            name = oid_text(encoding, kind[0]) if kind else ""
-            if name not in TIME_STAMPS:
-                raise ReleaseError("vornelle.exe: the signature carries an unsigned "
-                                   "attribute %s that is no time stamp" % shown(name))
+        raise ReleaseError("vornelle.exe: the signature carries unsigned attributes (a "
+                           "release's has none, not even a time stamp)")
+    # The signed attributes hash the content's value, without its tag and length.
+    return Signature(encoding, encoding[content_at:content_end],
+                     encoding[digest_at:digest_end])
 
 
 # --- The certificate table and the signed file ---------------------------

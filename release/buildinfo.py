@@ -4,18 +4,53 @@
 # <build>, so that any two folders give the same text), and the Debian
 # package versions of the tools. Equal text from two builds means they were
 # made alike; the package lines say what to install to reproduce one.
-# The source folder is the one the build folder was configured from.
+# The source folder is the one the build folder was configured from. Its
+# lines are a table of line kinds: render() writes records with it, and
+# parse() takes back only text that render() gives again, byte for byte.
 #   buildinfo.py BUILD_DIR     prints BUILDINFO for that build
 import os
 import re
 import shlex
+import string
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+from release_error import ReleaseError, shown  # noqa: E402
 from tool_run import run  # noqa: E402
 
-HEADER = ("# How this release's vornelle.exe was built. The same commit built with\n"
-          "# these package versions gives the same file byte for byte.\n")
+# The kinds of line, in the order BUILDINFO holds them: (kind, the line with
+# its fields in braces, each field's pattern, how often: ONE, OPTIONAL or
+# MANY). render() writes records with it; parse() reads text back with it.
+ONE, OPTIONAL, MANY = "one", "optional", "many"
+LINE_KINDS = (
+    ("header", "# How this release's vornelle.exe was built. The same commit built with",
+     {}, ONE),
+    ("header end", "# these package versions gives the same file byte for byte.", {}, ONE),
+    ("commit", "commit: {commit}{state}",
+     {"commit": "[0-9a-f]{40}", "state": "| \\(with changes not committed\\)"}, OPTIONAL),
+    ("no commit", "commit: none (not built from a git checkout)", {}, OPTIONAL),
+    ("time", "SOURCE_DATE_EPOCH: {epoch} (the commit's time)", {"epoch": "[0-9]{1,20}"},
+     OPTIONAL),
+    ("build", "build: cmake --preset i686, CMAKE_BUILD_TYPE={type}, target vornelle",
+     {"type": "[A-Za-z]{1,40}"}, ONE),
+    ("flags", "flags {target}: {text}", {"target": "[A-Za-z0-9_]{1,100}", "text": "[ -~]*"},
+     MANY),
+    ("package", "package {package}: {version}",
+     {"package": "[a-z0-9][a-z0-9.+-]*", "version": "[A-Za-z0-9.+~:-]+|not installed"}, MANY),
+)
+
+
+def line_pattern(template, fields):
+    parts = []
+    for literal, field, _spec, _conversion in string.Formatter().parse(template):
+        parts.append(re.escape(literal))
+        if field is not None:
+            parts.append("(?P<%s>%s)" % (field, fields[field]))
+    return re.compile("".join(parts))
+
+
+LINE_PATTERNS = [line_pattern(template, fields) for _k, template, fields, _n in LINE_KINDS]
+
 # The cross compiler and its runtime, binutils, MinGW-w64's headers and
 # runtime libraries, and CMake, as Debian packages them.
 PACKAGES = ("g++-mingw-w64-i686-posix", "gcc-mingw-w64-i686-posix-runtime",
@@ -32,15 +67,41 @@ def git_text(source, *args):
     return output.decode("utf-8", "replace").strip() if code == 0 else None
 
 
-def commit_lines(source):
+def render(records):
+    """BUILDINFO's text of records [(kind, {field: value})]."""
+    templates = {kind: template for kind, template, _f, _n in LINE_KINDS}
+    return "".join(templates[kind].format(**fields) + "\n" for kind, fields in records)
+
+
+def parse(text):
+    """The records of a BUILDINFO's text, when it is exactly what render()
+    writes for them; ReleaseError naming the first line that is not."""
+    records, kinds = [], []
+    for number, line in enumerate(text.split("\n")[:-1], 1):
+        kind = next((k for k, pattern in enumerate(LINE_PATTERNS) if pattern.fullmatch(line)), -1)
+        again = kinds and kind == kinds[-1] and LINE_KINDS[kind][3] != MANY
+        if kind < 0 or again or kinds and kind < kinds[-1]:
+            raise ReleaseError("BUILDINFO: line %d is not a line the packing writes there (%s)"
+                               % (number, shown(line, 60)))
+        kinds.append(kind)
+        records.append((LINE_KINDS[kind][0], LINE_PATTERNS[kind].fullmatch(line).groupdict()))
+    for kind, (name, _template, _fields, how_often) in enumerate(LINE_KINDS):
+        if how_often == ONE and kind not in kinds:
+            raise ReleaseError("BUILDINFO: its %s line is missing" % name)
+    if render(records) != text:
+        raise ReleaseError("BUILDINFO: not in the form the packing writes")
+    return records
+
+
+def commit_records(source):
     commit = git_text(source, "rev-parse", "--verify", "-q", "HEAD^{commit}")
     if not commit or not HEX_COMMIT.match(commit):
-        return ["commit: none (not built from a git checkout)"]
+        return [("no commit", {})]
     code, _ = run(["git", "--no-optional-locks", "-C", source, "diff", "--quiet", "HEAD", "--"])
     state = "" if code == 0 else " (with changes not committed)"
     epoch = git_text(source, "log", "-1", "--format=%ct", commit)
     # Nothing in the build reads the clock: the commit's time stands for it.
-    return ["commit: %s%s" % (commit, state), "SOURCE_DATE_EPOCH: %s (the commit's time)" % epoch]
+    return [("commit", {"commit": commit, "state": state}), ("time", {"epoch": epoch})]
 
 
 def normalised(line, source, build):
@@ -53,7 +114,7 @@ def normalised(line, source, build):
     return name + equals + " ".join(words)
 
 
-def flag_lines(source, build):
+def flag_records(source, build):
     lines = []
     for folder in PROGRAM_FOLDERS:
         targets = os.path.join(build, folder, "CMakeFiles")
@@ -64,13 +125,15 @@ def flag_lines(source, build):
             flags = os.path.join(targets, name, "flags.make")
             if os.path.exists(flags):
                 with open(flags, encoding="utf-8") as file:
-                    lines += ["%s: %s" % (target, line.rstrip("\n") if line.startswith("#")
-                                          else normalised(line, source, build))
+                    lines += [("flags", {"target": target,
+                                         "text": line.rstrip("\n") if line.startswith("#")
+                                         else normalised(line, source, build)})
                               for line in file if FLAG_LINE.match(line)]
             link = os.path.join(targets, name, "link.txt")
             if target == "vornelle" and os.path.exists(link):
                 with open(link, encoding="utf-8") as file:
-                    lines += ["%s: link: %s" % (target, normalised(line, source, build))
+                    lines += [("flags", {"target": target,
+                                         "text": "link: " + normalised(line, source, build)})
                               for line in file if "-o vornelle.exe" in line]
     return lines
 
@@ -95,33 +158,26 @@ def cache_value(build, name):
 def buildinfo(build):
     build = os.path.realpath(build)
     source = os.path.realpath(cache_value(build, "CMAKE_HOME_DIRECTORY"))
-    build_type = cache_value(build, "CMAKE_BUILD_TYPE")
-    lines = commit_lines(source)
-    lines.append("build: cmake --preset i686, CMAKE_BUILD_TYPE=%s, target vornelle" % build_type)
-    lines += ["flags " + line for line in flag_lines(source, build)]
-    lines += ["package %s: %s" % item for item in sorted(package_versions().items())]
-    return HEADER + "\n".join(lines) + "\n"
+    records = [("header", {}), ("header end", {})] + commit_records(source)
+    records.append(("build", {"type": cache_value(build, "CMAKE_BUILD_TYPE")}))
+    records += flag_records(source, build)
+    records += [("package", {"package": name, "version": version})
+                for name, version in sorted(package_versions().items())]
+    return render(records)
 
 
-def recorded_packages(text):
-    """{package: version} that a BUILDINFO records."""
-    found = {}
-    for line in text.splitlines():
-        match = re.match(r"^package ([a-z0-9.+-]+): (.*)$", line)
-        if match:
-            found[match.group(1)] = match.group(2)
-    return found
+def recorded_packages(records):
+    """{package: version} that a BUILDINFO's records hold."""
+    return {fields["package"]: fields["version"] for kind, fields in records if kind == "package"}
 
 
-def without_packages(text):
-    return [line for line in text.splitlines() if not line.startswith("package ")]
+def without_packages(records):
+    return [record for record in records if record[0] != "package"]
 
 
-def recorded_commit(text):
-    for line in text.splitlines():
-        if line.startswith("commit: "):
-            return line[len("commit: "):]
-    return None
+def recorded_commit(records):
+    commits = [fields["commit"] + fields["state"] for kind, fields in records if kind == "commit"]
+    return commits[0] if commits else None
 
 
 if __name__ == "__main__":

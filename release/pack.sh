@@ -1,8 +1,9 @@
 #!/bin/bash
 # Packs the release zip DIST_DIR/vornelle-1.0-win32.zip: the i686 exe,
 # README.md, LICENSE, BUILDINFO (the commit, flags and tool versions of the
-# build) and SHA256SUMS of them, with fixed times and modes so that equal
-# inputs give equal zips. Given signing settings, it first signs the exe
+# build) and SHA256SUMS of them, written by release/release_zip.py, the one
+# writer of the release's layout, which the check makes again: equal inputs
+# give equal zips. Given signing settings, it first signs the exe
 # (Authenticode, SHA-256) and checks the signature, and signs SHA256SUMS with
 # GPG; without them the zip is the unsigned one. The package is put together
 # in a private temporary folder, removed on the way out; on failure it says
@@ -19,7 +20,8 @@
 #                       passphrase or the token's PIN
 #   SIGN_PKCS11_MODULE  the token's PKCS#11 module (a .so file)
 #   SIGN_PKCS11_ENGINE  the OpenSSL engine that loads it, when not the default
-#   SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server
+#   SIGN_TIMESTAMP_URL  refused: a release's signature carries no time stamp,
+#                       as the check accepts no unsigned attributes
 #   SIGN_CA             root certificate(s), PEM, that the signature must chain
 #                       to; without it only the signature's integrity is checked
 #   SIGN_GPG_KEY        the GPG key id that signs SHA256SUMS (SHA256SUMS.asc)
@@ -33,8 +35,6 @@ dist=$2
 name=vornelle-1.0-win32
 zip=$dist/$name.zip
 python=(python3 -I -B)
-# Info-ZIP reads default options from these.
-unset ZIP ZIPOPT
 
 fail() {
   echo "dist: $*" >&2
@@ -76,8 +76,7 @@ key_options() {
       options=(-certs "$SIGN_CERT" -key "$SIGN_KEY") ;;
   esac
   readable SIGN_PASS_FILE
-  options+=(${SIGN_PASS_FILE:+-readpass "$SIGN_PASS_FILE"}
-            ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"})
+  options+=(${SIGN_PASS_FILE:+-readpass "$SIGN_PASS_FILE"})
 }
 
 # Signs $pkg/vornelle.exe in place and checks it: the signature holds and
@@ -137,26 +136,26 @@ for setting in SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_
                SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE; do
   declare "$setting=${!setting:-}"
 done
+[ -z "$SIGN_TIMESTAMP_URL" ] || fail "SIGN_TIMESTAMP_URL: a release's signature carries no \
+time stamp (the check accepts no unsigned attributes); give none"
 if [ -z "$SIGN_KEY$SIGN_CERT" ]; then
-  for setting in SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA; do
+  for setting in SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_CA; do
     [ -z "${!setting}" ] || fail "$setting is given without SIGN_KEY and SIGN_CERT"
   done
 fi
 [ -n "$SIGN_GPG_KEY" ] || [ -z "$SIGN_GPG_PASS_FILE" ] \
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
-files=(vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
 cp -- "$exe" README.md LICENSE "$pkg/"
 "${python[@]}" "$here/buildinfo.py" "$(dirname "$(dirname "$exe")")" > "$pkg/BUILDINFO" \
   || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
-(cd "$pkg" && sha256sum vornelle.exe README.md LICENSE BUILDINFO > SHA256SUMS)
-if [ -n "$SIGN_GPG_KEY" ]; then
-  sign_sums
-  files+=(SHA256SUMS.asc)
-fi
-(cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
-   && TZ=UTC zip -X -q "$name.zip" "${files[@]}")
+mapfile -t summed < <("${python[@]}" "$here/release_zip.py" summed)
+[ ${#summed[@]} -gt 0 ] || fail "release/release_zip.py did not name the files to sum"
+(cd "$pkg" && sha256sum -- "${summed[@]}" > SHA256SUMS)
+[ -z "$SIGN_GPG_KEY" ] || sign_sums
+out=$("${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name.zip" 2>&1) \
+  || fail "the zip could not be written: $out"
 mv -- "$pkg/$name.zip" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"

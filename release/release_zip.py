@@ -1,47 +1,103 @@
-# Reads a release zip that nobody vouches for, without extracting it: its
-# central directory must list exactly the release's files, each once, each a
-# regular file within ENTRY_LIMIT bytes, laid end to end with local headers
-# that agree; read_release_zip returns their bytes or raises ReleaseError.
+# The release zip has one layout, written here and nowhere else: the release's
+# files in a fixed order, stored (not compressed), with fixed times, modes and
+# maker, and nothing more. release_layout() makes it; read_release_zip()
+# takes the names and bytes a download holds, makes the zip again from them
+# and accepts the download only when it is that zip byte for byte; otherwise
+# ReleaseError names the first difference as entry and field.
+#   release_zip.py pack FOLDER OUT_ZIP    packs the release's files in FOLDER
+#   release_zip.py summed                 prints the names SHA256SUMS lists
 import os
 import stat
 import struct
+import sys
 import zlib
 
-from release_error import ReleaseError, shown
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+from release_error import ReleaseError, shown  # noqa: E402
 
-# The files a release packs; the last two only when it was made with them.
-REQUIRED_FILES = ("vornelle.exe", "README.md", "LICENSE", "SHA256SUMS")
-OPTIONAL_FILES = ("SHA256SUMS.asc", "BUILDINFO")
-# No genuine entry comes near this (the README, the largest, is about 20 KB).
+# The release's files in the zip's order; the signature only when it was made.
+RELEASE_FILES = ("vornelle.exe", "README.md", "LICENSE", "BUILDINFO", "SHA256SUMS",
+                 "SHA256SUMS.asc")
+OPTIONAL_FILES = ("SHA256SUMS.asc",)
+# The files SHA256SUMS lists, in its order: those packed before it.
+SUMMED_FILES = RELEASE_FILES[:RELEASE_FILES.index("SHA256SUMS")]
+# No genuine entry comes near this (the exe, the largest, is a few hundred KB).
 ENTRY_LIMIT = 1024 * 1024
-ZIP_LIMIT = len(REQUIRED_FILES + OPTIONAL_FILES) * (ENTRY_LIMIT + 1024)
+ZIP_LIMIT = len(RELEASE_FILES) * (ENTRY_LIMIT + 1024)
 
-END_RECORD = struct.Struct("<IHHHHIIH")  # end of central directory, 22 bytes
-CENTRAL_HEADER = struct.Struct("<IHHHHHHIIIHHHHHII")  # 46 bytes
-LOCAL_HEADER = struct.Struct("<IHHHHHIIIHH")  # 30 bytes
-END_SIGNATURE = 0x06054B50
-CENTRAL_SIGNATURE = 0x02014B50
-LOCAL_SIGNATURE = 0x04034B50
+# 1980-01-01 00:00 in MS-DOS form; a regular file, mode 0644, made on Unix by
+# a writer of version 2.0; version 1.0 reads a stored entry.
+DOS_TIME, DOS_DATE = 0, (0 << 9) | (1 << 5) | 1
+MADE_BY = (3 << 8) | 20
+NEEDED = 10
+FILE_ATTRIBUTES = (stat.S_IFREG | 0o644) << 16
 
-STORED, DEFLATED = 0, 8
-# General-purpose flag bits that change how an entry reads: encryption (0, 6),
-# sizes in a trailing data descriptor (3), patch data (5), masked headers (13).
-UNSUPPORTED_FLAGS = 0x0001 | 0x0008 | 0x0020 | 0x0040 | 0x2000
-MADE_ON_UNIX = 3
-DOS_FOLDER = 0x10
+# Each record as (field, struct code, value); value None is the entry's own.
+LOCAL_HEADER = (("signature", "I", 0x04034B50), ("version needed", "H", NEEDED),
+                ("flags", "H", 0), ("compression method", "H", 0), ("time", "H", DOS_TIME),
+                ("date", "H", DOS_DATE), ("CRC-32", "I", None), ("compressed size", "I", None),
+                ("size", "I", None), ("name length", "H", None), ("extra field length", "H", 0))
+DIRECTORY_RECORD = (("signature", "I", 0x02014B50), ("made by", "H", MADE_BY),
+                    ("version needed", "H", NEEDED), ("flags", "H", 0),
+                    ("compression method", "H", 0), ("time", "H", DOS_TIME),
+                    ("date", "H", DOS_DATE), ("CRC-32", "I", None),
+                    ("compressed size", "I", None), ("size", "I", None),
+                    ("name length", "H", None), ("extra field length", "H", 0),
+                    ("comment length", "H", 0), ("disk", "H", 0),
+                    ("internal attributes", "H", 0), ("external attributes", "I", FILE_ATTRIBUTES),
+                    ("local header offset", "I", None))
+END_RECORD = (("signature", "I", 0x06054B50), ("disk", "H", 0), ("directory's disk", "H", 0),
+              ("entries on this disk", "H", None), ("entries", "H", None),
+              ("directory size", "I", None), ("directory offset", "I", None),
+              ("comment length", "H", 0))
 
 
-class Entry:
-    """One file of the central directory, checked against its local header."""
+class Layout:
+    """The zip's bytes and, for each field, (start, end, where) naming it."""
 
-    def __init__(self, name, flags, method, crc, packed_size, size, header_at):
-        self.name, self.flags, self.method, self.crc = name, flags, method, crc
-        self.packedSize, self.size, self.headerAt = packed_size, size, header_at
-        self.dataAt = None
+    def __init__(self):
+        self.data, self.fields = bytearray(), []
+
+    def add(self, where, raw):
+        self.fields.append((len(self.data), len(self.data) + len(raw), where))
+        self.data += raw
+
+    def record(self, prefix, table, own):
+        for field, code, value in table:
+            self.add("%s, %s" % (prefix, field),
+                     struct.pack("<" + code, own[field] if value is None else value))
+
+    def named(self, at):
+        for start, end, where in self.fields:
+            if start <= at < end:
+                return where
+        return "after the end record"
+
+
+def release_layout(files):
+    """The release zip of files {name: bytes}, as a Layout."""
+    zip_file, owns = Layout(), []
+    for name in (name for name in RELEASE_FILES if name in files):
+        data, raw_name = files[name], name.encode("ascii")
+        owns.append((name, raw_name, {
+            "CRC-32": zlib.crc32(data), "compressed size": len(data), "size": len(data),
+            "name length": len(raw_name), "local header offset": len(zip_file.data)}))
+        zip_file.record("entry %s: local header" % name, LOCAL_HEADER, owns[-1][2])
+        zip_file.add("entry %s: local header, name" % name, raw_name)
+        zip_file.add("entry %s: data" % name, data)
+    directory_at = len(zip_file.data)
+    for name, raw_name, own in owns:
+        zip_file.record("entry %s: directory record" % name, DIRECTORY_RECORD, own)
+        zip_file.add("entry %s: directory record, name" % name, raw_name)
+    zip_file.record("end record", END_RECORD, {
+        "entries on this disk": len(owns), "entries": len(owns),
+        "directory size": len(zip_file.data) - directory_at, "directory offset": directory_at})
+    return zip_file
 
 
 def read_release_zip(path):
-    """The release's files, {name: bytes}, from the zip at path."""
+    """The release's files, {name: bytes}, from the zip at path, when it is
+    byte for byte the release zip of those files."""
     try:
         fd = os.open(path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
     except OSError as error:
@@ -54,152 +110,81 @@ def read_release_zip(path):
             raise ReleaseError("%s is larger than a release can be (%d bytes)"
                                % (shown(path), ZIP_LIMIT))
         data = file.read(ZIP_LIMIT + 1)
-    entries, directory_at = central_directory(data)
-    check_names(entries)
-    check_layout(data, entries, directory_at)
-    return {entry.name: entry_bytes(data, entry) for entry in entries}
-
-
-def central_directory(data):
-    """The entries that the directory lists, each a regular file of sane size,
-    and where the directory begins."""
-    end_at = len(data) - END_RECORD.size
-    if end_at < 0:
-        raise ReleaseError("not a zip file: too short")
-    (signature, disk, directory_disk, on_disk, count, directory_size, directory_at,
-     comment_length) = END_RECORD.unpack_from(data, end_at)
-    if signature != END_SIGNATURE or comment_length != 0:
-        raise ReleaseError("not a release zip: its last bytes are not the end of "
-                           "a zip's directory (a comment or data follows it)")
-    if disk != 0 or directory_disk != 0 or on_disk != count:
-        raise ReleaseError("not a release zip: it spans several disks")
-    if directory_at + directory_size != end_at:
-        raise ReleaseError("not a release zip: its directory does not end where "
-                           "the end record begins")
-    entries = []
-    at = directory_at
-    for _ in range(count):
-        if at + CENTRAL_HEADER.size > end_at:
-            raise ReleaseError("not a release zip: its directory is cut short")
-        (signature, made_by, _needed, flags, method, _time, _date, crc, packed_size,
-         size, name_length, extra_length, comment_length, start_disk, _internal,
-         external, header_at) = CENTRAL_HEADER.unpack_from(data, at)
-        if signature != CENTRAL_SIGNATURE:
-            raise ReleaseError("not a release zip: a directory record is damaged")
-        name_bytes = data[at + CENTRAL_HEADER.size:at + CENTRAL_HEADER.size + name_length]
-        at += CENTRAL_HEADER.size + name_length + extra_length + comment_length
-        if at > end_at:
-            raise ReleaseError("not a release zip: its directory is cut short")
-        name = checked_name(name_bytes)
-        if start_disk != 0:
-            raise ReleaseError("entry %s: on another disk" % name)
-        check_kind(name, made_by, external)
-        if flags & UNSUPPORTED_FLAGS:
-            raise ReleaseError("entry %s: encrypted or with sizes after its data "
-                               "(flags 0x%04x)" % (name, flags))
-        if method not in (STORED, DEFLATED):
-            raise ReleaseError("entry %s: compressed with method %d (a release "
-                               "stores or deflates)" % (name, method))
-        if size > ENTRY_LIMIT or packed_size > ENTRY_LIMIT:
-            raise ReleaseError("entry %s: larger than the limit of %d bytes a "
-                               "release file may have" % (name, ENTRY_LIMIT))
-        entries.append(Entry(name, flags, method, crc, packed_size, size, header_at))
-    if at != end_at:
-        raise ReleaseError("not a release zip: its directory holds more than its "
-                           "%d records" % count)
-    return entries, directory_at
-
-
-def checked_name(name_bytes):
-    """The entry's name, when it is a plain file name; the reason otherwise."""
-    name = shown(name_bytes)
-    if not name_bytes:
-        raise ReleaseError("entry with an empty name")
-    if name_bytes.startswith(b"/") or name_bytes.startswith(b"\\") or b":" in name_bytes:
-        raise ReleaseError("entry %s: an absolute path" % name)
-    parts = name_bytes.replace(b"\\", b"/").split(b"/")
-    if b".." in parts:
-        raise ReleaseError("entry %s: a path that climbs out with '..'" % name)
-    if len(parts) > 1:
-        raise ReleaseError("entry %s: a folder or a file in one; a release holds "
-                           "files only" % name)
-    return name
-
-
-def check_kind(name, made_by, external):
-    """A regular file: no folder, link, device or pipe."""
-    if external & DOS_FOLDER:
-        raise ReleaseError("entry %s: a folder, not a regular file" % name)
-    if made_by >> 8 == MADE_ON_UNIX:
-        mode = external >> 16
-        if mode and not stat.S_ISREG(mode):
-            kind = "a symbolic link" if stat.S_ISLNK(mode) else (
-                "a folder" if stat.S_ISDIR(mode) else "a special file")
-            raise ReleaseError("entry %s: %s, not a regular file" % (name, kind))
-
-
-def check_names(entries):
-    """Exactly the release's files, each once."""
-    seen = set()
-    for entry in entries:
-        if entry.name not in REQUIRED_FILES + OPTIONAL_FILES:
-            raise ReleaseError("entry %s: not a file a release holds (only %s)"
-                               % (entry.name, ", ".join(REQUIRED_FILES + OPTIONAL_FILES)))
-        if entry.name in seen:
-            raise ReleaseError("entry %s: listed twice" % entry.name)
-        seen.add(entry.name)
-    for name in REQUIRED_FILES:
-        if name not in seen:
+    files = local_entries(data)
+    for name in RELEASE_FILES:
+        if name not in files and name not in OPTIONAL_FILES:
             raise ReleaseError("entry %s: missing from the zip" % name)
+    expected = release_layout(files)
+    first = first_difference(expected.data, data)
+    if first is not None:
+        if first == len(expected.data):
+            raise ReleaseError("not the release zip: after the end record: {:,} bytes more"
+                               .format(len(data) - len(expected.data)))
+        raise ReleaseError("not the release zip: %s%s" % (expected.named(first),
+                           ", cut short" if first >= len(data) else ""))
+    return files
 
 
-def check_layout(data, entries, directory_at):
-    """Local headers agree with the directory, and the entries fill the file
-    from its first byte to the directory, with nothing between them."""
-    expected_at = 0
-    for entry in sorted(entries, key=lambda e: e.headerAt):
-        if entry.headerAt != expected_at:
-            raise ReleaseError("entry %s: its local header is not where the entry "
-                               "before it ends (bytes hidden between entries)" % entry.name)
-        if entry.headerAt + LOCAL_HEADER.size > directory_at:
-            raise ReleaseError("entry %s: its local header lies outside the entries"
-                               % entry.name)
-        (signature, _needed, flags, method, _time, _date, crc, packed_size, size,
-         name_length, extra_length) = LOCAL_HEADER.unpack_from(data, entry.headerAt)
-        name_at = entry.headerAt + LOCAL_HEADER.size
-        local_name = data[name_at:name_at + name_length]
-        if (signature != LOCAL_SIGNATURE or local_name != entry.name.encode("ascii")
-                or (flags, method, crc, packed_size, size)
-                != (entry.flags, entry.method, entry.crc, entry.packedSize, entry.size)):
-            raise ReleaseError("entry %s: its local header disagrees with the "
-                               "directory" % entry.name)
-        entry.dataAt = name_at + name_length + extra_length
-        expected_at = entry.dataAt + entry.packedSize
-        if expected_at > directory_at:
-            raise ReleaseError("entry %s: its data runs into the directory" % entry.name)
-    if expected_at != directory_at:
-        raise ReleaseError("not a release zip: bytes lie between the last entry "
-                           "and the directory")
+def local_entries(data):
+    """{name: bytes} that the local headers from the zip's first byte give:
+    the release's files, each once, within ENTRY_LIMIT."""
+    files, at = {}, 0
+    header = struct.Struct("<" + "".join(code for _f, code, _v in LOCAL_HEADER))
+    while data[at:at + 4] == struct.pack("<I", LOCAL_HEADER[0][2]):
+        if at + header.size > len(data):
+            break
+        fields = dict(zip((f for f, _c, _v in LOCAL_HEADER), header.unpack_from(data, at)))
+        name_at = at + header.size
+        raw_name = data[name_at:name_at + fields["name length"]]
+        name = shown(raw_name)
+        if raw_name.decode("ascii", "replace") not in RELEASE_FILES:
+            raise ReleaseError("entry %s: not a file a release holds (only %s)"
+                               % (name, ", ".join(RELEASE_FILES)))
+        if name in files:
+            raise ReleaseError("entry %s: listed twice" % name)
+        if fields["compressed size"] > ENTRY_LIMIT:
+            raise ReleaseError("entry %s: larger than the limit of %d bytes a release "
+                               "file may have" % (name, ENTRY_LIMIT))
+        data_at = name_at + fields["name length"] + fields["extra field length"]
+        files[name] = data[data_at:data_at + fields["compressed size"]]
+        at = data_at + fields["compressed size"]
+    return files
 
 
-def entry_bytes(data, entry):
-    """The entry's contents, unpacked with its size as the bound."""
-    packed = data[entry.dataAt:entry.dataAt + entry.packedSize]
-    if entry.method == STORED:
-        contents = packed
-    else:
-        unpacker = zlib.decompressobj(-15)
-        try:
-            contents = unpacker.decompress(packed, entry.size + 1)
-        except zlib.error:
-            raise ReleaseError("entry %s: its compressed data is damaged" % entry.name)
-        if not unpacker.eof or unpacker.unused_data or unpacker.unconsumed_tail:
-            raise ReleaseError("entry %s: its compressed data does not end where "
-                               "the directory says" % entry.name)
-    if len(contents) != entry.size:
-        raise ReleaseError("entry %s: holds %s bytes, not the %d the directory says"
-                           % (entry.name, "more" if len(contents) > entry.size
-                              else len(contents), entry.size))
-    if zlib.crc32(contents) != entry.crc:
-        raise ReleaseError("entry %s: its checksum (CRC-32) does not match" % entry.name)
-    return contents
+def first_difference(expected, data):
+    """The first offset where data is not expected; None when equal."""
+    if expected == data:
+        return None
+    at, size = 0, min(len(expected), len(data))
+    while at < size and expected[at:at + 4096] == data[at:at + 4096]:
+        at += 4096
+    while at < size and expected[at] == data[at]:
+        at += 1
+    return at
+
+
+def main(args):
+    if args == ["summed"]:
+        print("\n".join(SUMMED_FILES))
+        return 0
+    if len(args) != 3 or args[0] != "pack":
+        print("usage: release_zip.py pack FOLDER OUT_ZIP | summed", file=sys.stderr)
+        return 2
+    files = {}
+    for name in filter(os.path.exists, (os.path.join(args[1], n) for n in RELEASE_FILES)):
+        with open(name, "rb") as file:
+            files[os.path.basename(name)] = file.read(ENTRY_LIMIT + 1)
+    for name in RELEASE_FILES:
+        size = len(files.get(name, b""))
+        if name not in files and name not in OPTIONAL_FILES or size > ENTRY_LIMIT:
+            print("release zip: %s is missing or larger than %d bytes" % (name, ENTRY_LIMIT),
+                  file=sys.stderr)
+            return 1
+    fd = os.open(args[2], os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o644)
+    with os.fdopen(fd, "wb") as file:
+        file.write(release_layout(files).data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,9 +1,11 @@
 #!/usr/bin/python3 -IB
 # Checks a release zip that anyone may have handed over, as `make
 # verify-release` does: nothing in it is run, parsed by a shell, passed as an
-# option or followed as a link. It holds exactly the release's files; they
-# match SHA256SUMS; SHA256SUMS.asc is a good signature by the key named with
-# --key (and only that key); README.md and LICENSE are the commit's own; the
+# option or followed as a link. It is, byte for byte, the zip that the
+# packing writes of the files it holds (release_zip.py), and those are exactly
+# the release's files; SHA256SUMS is the text sha256sum writes for them;
+# BUILDINFO is in the packing's form and names the commit; SHA256SUMS.asc is
+# a good signature by the key named with --key (and only that key); README.md and LICENSE are the commit's own; the
 # exe's signature holds (chaining to --ca) and fills its certificate table
 # exactly; and the exe without it equals a fresh build of the commit. One line
 # per check on standard output; the first failure is one line on standard
@@ -20,16 +22,15 @@ import tempfile
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 from authenticode import check_signature, is_signed, unsigned_image  # noqa: E402
-from buildinfo import (buildinfo, recorded_commit, recorded_packages,  # noqa: E402
+from buildinfo import (buildinfo, parse, recorded_commit, recorded_packages,  # noqa: E402
                        without_packages)
 from release_error import ReleaseError, shown  # noqa: E402
-from release_zip import read_release_zip  # noqa: E402
+from release_zip import RELEASE_FILES, SUMMED_FILES, read_release_zip  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
          "[--key FINGERPRINT] [--repo REPO]")
-SUMS_LINE = re.compile(rb"^([0-9a-f]{64})  ([A-Za-z0-9.]+)$")
 FINGERPRINT = re.compile(r"^(?:[0-9A-F]{40}|[0-9A-F]{64})$")
 COMMIT_NAME = re.compile(r"^[0-9A-Za-z][0-9A-Za-z._/@{}^~+-]*$")
 HEX_COMMIT = re.compile(r"^[0-9a-f]{40}$")
@@ -67,27 +68,21 @@ def options(args):
 
 
 def check_sums(files):
-    """SHA256SUMS lists every other packed file once, with its hash."""
-    listed, text = {}, files["SHA256SUMS"]
-    if not text.endswith(b"\n"):
-        raise ReleaseError("SHA256SUMS: does not end with a line's end")
-    for line in text[:-1].split(b"\n"):
-        match = SUMS_LINE.match(line)
-        if not match:
-            raise ReleaseError("SHA256SUMS: a line is not \"HASH  NAME\" (%s)" % shown(line))
-        name = match.group(2).decode()
-        if name in listed:
-            raise ReleaseError("SHA256SUMS: %s listed twice" % name)
-        listed[name] = match.group(1).decode()
-    packed = set(files) - {"SHA256SUMS", "SHA256SUMS.asc"}
-    for name in sorted(set(listed) | packed):
-        if name not in packed:
-            raise ReleaseError("SHA256SUMS: lists %s, which the zip does not hold" % name)
-        if name not in listed:
-            raise ReleaseError("%s is packed but not listed in SHA256SUMS" % name)
-        if hashlib.sha256(files[name]).hexdigest() != listed[name]:
-            raise ReleaseError("SHA256SUMS: %s: FAILED, its hash is not the listed one" % name)
-    say("SHA256SUMS: %d files match (%s)" % (len(listed), " ".join(sorted(listed))))
+    """SHA256SUMS is exactly what sha256sum writes for the summed files, in
+    the packing's order."""
+    lines = [b"%s  %s\n" % (hashlib.sha256(files[name]).hexdigest().encode(), name.encode())
+             for name in SUMMED_FILES]
+    given = files["SHA256SUMS"].splitlines(keepends=True)
+    for number, (line, name) in enumerate(zip(lines, SUMMED_FILES), 1):
+        if number > len(given) or given[number - 1] != line:
+            if number <= len(given) and given[number - 1].endswith(b"  %s\n" % name.encode()):
+                raise ReleaseError("SHA256SUMS: %s: FAILED, its hash is not the listed one" % name)
+            raise ReleaseError("SHA256SUMS: line %d is not what sha256sum writes for %s"
+                               % (number, name))
+    if len(given) > len(lines):
+        raise ReleaseError("SHA256SUMS: holds more than its %d lines" % len(lines))
+    say("SHA256SUMS: is sha256sum's text for the %d files (%s)"
+        % (len(lines), " ".join(SUMMED_FILES)))
 
 
 def gnupg_home():
@@ -156,18 +151,16 @@ def check_commit_files(files, repo, sha):
 
 
 def check_buildinfo_commit(files, sha):
-    if "BUILDINFO" not in files:
-        say("BUILDINFO: none packed, so the tools' versions were not recorded")
-        return None
+    """BUILDINFO's records, when it is in the packing's form and names sha."""
     try:
-        text = files["BUILDINFO"].decode("ascii")
+        records = parse(files["BUILDINFO"].decode("ascii"))
     except UnicodeDecodeError:
         raise ReleaseError("BUILDINFO: not plain text")
-    recorded = recorded_commit(text)
+    recorded = recorded_commit(records)
     if recorded != sha:
         raise ReleaseError("BUILDINFO: records commit %s, not the commit checked, %s "
                            "(COMMIT= names the one to check)" % (shown(recorded or "none"), sha))
-    return text
+    return records
 
 
 def check_exe(files, ca):
@@ -182,7 +175,7 @@ def check_exe(files, ca):
 
 
 def fresh_build(repo, sha, work):
-    """(exe, BUILDINFO text) of the commit, built in a clone of its own."""
+    """(exe, BUILDINFO records) of the commit, built in a clone of its own."""
     source = os.path.join(work, "source")
     build = os.path.join(work, "build", "i686")
     code, output = run(["git", "clone", "-q", "--no-checkout", "--", repo, source])
@@ -196,13 +189,11 @@ def fresh_build(repo, sha, work):
     if code != 0:
         raise ReleaseError("the build of commit %s failed: %s" % (sha, shown(last_words(output))))
     with open(os.path.join(build, "app", "vornelle.exe"), "rb") as file:
-        return file.read(), buildinfo(build)
+        return file.read(), parse(buildinfo(build))
 
 
 def differences(recorded, here):
     """What differs between a recorded BUILDINFO and this machine's."""
-    if recorded is None:
-        return "no BUILDINFO packed, so the tools it was built with are unknown"
     packages, ours = recorded_packages(recorded), recorded_packages(here)
     changed = ["%s %s recorded, %s here" % (name, shown(packages.get(name, "none")), ours[name])
                for name in sorted(ours) if packages.get(name) != ours[name]]
@@ -214,7 +205,8 @@ def differences(recorded, here):
 def verify(chosen):
     name = shown(os.path.basename(chosen["zip"]))
     files = read_release_zip(chosen["zip"])
-    say("%s: holds exactly the release's files (%s)" % (name, " ".join(sorted(files))))
+    say("%s: is, byte for byte, the packing's zip of its files (%s)"
+        % (name, " ".join(name for name in RELEASE_FILES if name in files)))
     check_sums(files)
     with tempfile.TemporaryDirectory(prefix="vornelle-verify.") as work:
         if chosen["key"]:
@@ -234,10 +226,10 @@ def verify(chosen):
                                "of commit %s: %s" % (sha, differences(recorded, here)))
         say("vornelle.exe without its signature equals a fresh build of commit %s (%d bytes)"
             % (sha, len(built)))
-        if recorded is not None and without_packages(recorded) != without_packages(here):
+        if without_packages(recorded) != without_packages(here):
             raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
                                "builds with" % sha)
-        if recorded is not None and recorded_packages(recorded) != recorded_packages(here):
+        if recorded_packages(recorded) != recorded_packages(here):
             say("BUILDINFO: note: %s" % differences(recorded, here))
     covered = ["built from commit %s" % sha[:12]]
     if chosen["key"]:

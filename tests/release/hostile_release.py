@@ -10,6 +10,7 @@ import struct
 import subprocess
 import sys
 import zipfile
+import zlib
 
 LISTED = ("vornelle.exe", "README.md", "LICENSE", "BUILDINFO")
 
@@ -28,15 +29,49 @@ def resum(files, extra=()):
     files.pop("SHA256SUMS.asc", None)
 
 
-def write_zip(path, entries):
-    """entries: (name, bytes[, unix mode]) in order, duplicates allowed."""
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        for entry in entries:
-            info = zipfile.ZipInfo(entry[0], (1980, 1, 1, 0, 0, 0))
-            info.create_system = 3
-            info.external_attr = (entry[2] if len(entry) > 2 else 0o100644) << 16
-            info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, entry[1])
+# --- Zips written here field by field: the packing's layout (stored, 1980,
+# mode 0644, made on Unix) unless an entry's options say otherwise ---------
+
+MADE_ON_UNIX = 3 << 8 | 20
+
+
+def local_header(name, data, options):
+    extra = options.get("extra", b"")
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 10, 0, 0, 0, 0x21, zlib.crc32(data),
+                       len(data), len(data), len(name), len(extra)) + name + extra
+
+
+def directory_record(name, data, at, options, comment=b""):
+    extra = options.get("extra", b"")
+    return struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, options.get("made by", MADE_ON_UNIX),
+                       10, 0, 0, 0, 0x21, zlib.crc32(data), len(data), len(data), len(name),
+                       len(extra), len(comment), 0, 0, options.get("mode", 0o100644) << 16,
+                       at) + name + extra + comment
+
+
+def end_record(count, size, at):
+    return struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, size, at, 0)
+
+
+def write_zip(path, entries, last_comment=None):
+    """entries: (name, bytes[, options]) in order, duplicates allowed;
+    last_comment(at, offsets) gives the last directory record's comment,
+    which lies at offset at."""
+    entries = [(e[0].encode(), e[1], e[2] if len(e) > 2 else {}) for e in entries]
+    body, offsets = b"", []
+    for name, data, options in entries:
+        offsets.append(len(body))
+        body += local_header(name, data, options) + data
+    directory = b"".join(directory_record(name, data, at, options)
+                         for (name, data, options), at in zip(entries[:-1], offsets))
+    name, data, options = entries[-1]
+    comment = b""
+    if last_comment:
+        at = len(body) + len(directory) + len(directory_record(name, data, 0, options))
+        comment = last_comment(at, offsets)
+    directory += directory_record(name, data, offsets[-1], options, comment)
+    with open(path, "wb") as file:
+        file.write(body + directory + end_record(len(entries), len(directory), len(body)))
 
 
 # --- DER and the certificate table, parsed here on their own ------------------
@@ -60,7 +95,10 @@ def der_parse(data, at=0):
 
 
 def der_encode(node):
+    """node: [tag, bytes or child nodes]; [None, bytes] stands as it is."""
     tag, value = node
+    if tag is None:
+        return value
     body = b"".join(der_encode(child) for child in value) if isinstance(value, list) else value
     if len(body) < 0x80:
         length = bytes([len(body)])
@@ -169,12 +207,112 @@ def second_exe(files, _marker):
 
 
 def linked_exe(files, _marker):
-    return [(n, b"/dev/zero", stat.S_IFLNK | 0o777) if n == "vornelle.exe" else (n, d)
+    return [(n, b"/dev/zero", {"mode": stat.S_IFLNK | 0o777}) if n == "vornelle.exe" else (n, d)
             for n, d in files.items()]
 
 
 def oversized(files, _marker):
     return [(n, b"\0" * (2 * 1024 * 1024) if n == "README.md" else d) for n, d in files.items()]
+
+
+def reordered_sums(files, _marker):
+    """SHA256SUMS with every hash right, its lines in another order."""
+    resum(files)
+    files["SHA256SUMS"] = b"".join(reversed(files["SHA256SUMS"].splitlines(keepends=True)))
+    return list(files.items())
+
+
+def buildinfo_line_ends(files, _marker):
+    """BUILDINFO with Windows line ends, its SHA256SUMS made again."""
+    files["BUILDINFO"] = files["BUILDINFO"].replace(b"\n", b"\r\n")
+    resum(files)
+    return list(files.items())
+
+
+def deflated(files, _marker):
+    """The genuine files, packed by another tool: compressed, its own fields."""
+    def write(path):
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+            for name, data in files.items():
+                info = zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0))
+                info.external_attr = (stat.S_IFREG | 0o644) << 16
+                archive.writestr(info, data, zipfile.ZIP_DEFLATED)
+    return write
+
+
+def extra_field(tag, data):
+    return struct.pack("<HH", tag, len(data)) + data
+
+
+def renamed_readme(files, _marker):
+    """An extra field giving README.md's name in Unicode as vornelle.exe."""
+    unicode_path = extra_field(0x7075, struct.pack("<BI", 1, zlib.crc32(b"README.md"))
+                               + b"vornelle.exe")
+    return [(n, d, {"extra": unicode_path}) if n == "README.md" else (n, d)
+            for n, d in files.items()]
+
+
+def foreign_link(files, _marker):
+    """LICENSE marked a symbolic link by a maker other than Unix (BeOS)."""
+    return [(n, d, {"made by": 16 << 8 | 20, "mode": stat.S_IFLNK | 0o777})
+            if n == "LICENSE" else (n, d) for n, d in files.items()]
+
+
+def setuid_exe(files, _marker):
+    """vornelle.exe setuid and world-writable, owned by user and group 1234."""
+    owner = extra_field(0x7875, struct.pack("<BBIBI", 1, 4, 1234, 4, 1234))
+    return [(n, d, {"mode": stat.S_IFREG | 0o4777, "extra": owner})
+            if n == "vornelle.exe" else (n, d) for n, d in files.items()]
+
+
+def hidden_directory(files, _marker):
+    """A zip64 end record and locator in the last directory record's comment,
+    pointing to a second directory there whose vornelle.exe differs."""
+    other = bytearray(files["vornelle.exe"])
+    other[0x400:0x410] = bytes(b ^ 0xFF for b in other[0x400:0x410])
+    other = bytes(other)
+    entries = list(files.items())
+
+    def comment(at, offsets):
+        hidden = local_header(b"vornelle.exe", other, {}) + other
+        directory = b"".join(directory_record(n.encode(), other if n == "vornelle.exe" else d,
+                                              at if n == "vornelle.exe" else offset, {})
+                             for (n, d), offset in zip(entries, offsets))
+        directory_at = at + len(hidden)
+        end64_at = directory_at + len(directory)
+        end64 = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, MADE_ON_UNIX, 45, 0, 0,
+                            len(entries), len(entries), len(directory), directory_at)
+        locator = struct.pack("<IIQI", 0x07064B50, 0, end64_at, 1)
+        return hidden + directory + end64 + locator
+    return entries, comment
+
+
+def unsigned_attribute(attribute):
+    """The attribute added to the exe's signer as an unsigned one."""
+    def case(files, _marker):
+        tree = signature_tree(files["vornelle.exe"])
+        signer = tree[1][1][1][0][1][-1][1][0]
+        signer[1].append([0xA1, [attribute]])
+        files["vornelle.exe"] = with_table(files["vornelle.exe"], der_encode(tree))
+        resum(files)
+        return list(files.items())
+    return case
+
+
+def long_oid(size):
+    return [0x06, b"\x2b" + b"\x81" * (size - 2) + b"\x01"]
+
+
+def time_stamp(value):
+    """A counter-signature attribute (a time stamp's type) holding value."""
+    return [0x30, [[0x06, bytes.fromhex("2a864886f70d010906")], [0x31, [value]]]]
+
+
+def nested(depth):
+    node = [0x05, b""]
+    for _ in range(depth):
+        node = [0x30, [node]]
+    return node
 
 
 CASES = {
@@ -190,6 +328,19 @@ CASES = {
     "second-exe": second_exe,
     "linked-exe": linked_exe,
     "oversized": oversized,
+    "renamed-readme": renamed_readme,
+    "foreign-link": foreign_link,
+    "setuid-exe": setuid_exe,
+    "hidden-directory": hidden_directory,
+    "megabyte-oid": unsigned_attribute([0x30, [long_oid(1000 * 1000), [0x31, []]]]),
+    "long-oid-in-time-stamp": unsigned_attribute(time_stamp(long_oid(200))),
+    "deep-time-stamp": unsigned_attribute(time_stamp(nested(40))),
+    "time-stamp-attribute": unsigned_attribute(time_stamp([0x05, b""])),
+    "long-form-length-in-time-stamp":
+        unsigned_attribute(time_stamp([None, b"\x04\x82\x00\x05hello"])),
+    "reordered-sums": reordered_sums,
+    "buildinfo-line-ends": buildinfo_line_ends,
+    "deflated": deflated,
 }
 
 
@@ -213,7 +364,10 @@ def main(case, genuine, out, marker, gnupg=None, attacker=None):
         return
     make = CASES[case]
     entries = make(files, marker, gnupg, attacker) if case == "attacker-key" else make(files, marker)
-    write_zip(out, entries)
+    if callable(entries):
+        entries(out)
+    else:
+        write_zip(out, *(entries if isinstance(entries, tuple) else (entries,)))
 
 
 if __name__ == "__main__":

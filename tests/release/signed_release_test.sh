@@ -6,7 +6,9 @@
 # verify-release` accepts the genuine zip with KEY and CA, and says what it
 # did not check without them; every hostile release (hostile_release.py) and
 # every hostile make variable is refused with one line, and no command that it
-# carries runs; a wrong key or a missing file stops `make dist` with one line
+# carries runs; UnZip, 7-Zip, bsdtar and Python's zipfile take out of every
+# zip the check accepts exactly the files it verified (a missing one skips
+# that check); a wrong key or a missing file stops `make dist` with one line
 # and no zip; no passphrase reaches an argument list or the output. Prints
 # "N passed, N failed". It also leaves RUN_EXE signed at SIGNED_EXE, for the
 # test that runs it. Every agent it starts ends with it.
@@ -240,16 +242,18 @@ for case in "${tamper_cases[@]}"; do
   named_options "$options"
   rm -rf "$work/tampered" "$work/tampered.zip"
   cp -r "$work/unpacked" "$work/tampered"
-  (cd "$work/tampered" && eval "$change" && zip -q -X ../tampered.zip *)
+  (cd "$work/tampered" && eval "$change") \
+    && python3 -I -B "$src/release/release_zip.py" pack "$work/tampered" "$work/tampered.zip"
   check "verification fails: $what" verify_fails "$expected" "$work/tampered.zip" \
     --commit HEAD~1 "${named[@]}"
 done
 
 # Hostile releases: each made from the genuine one by hostile_release.py, each
-# refused with its line before anything in it is used.
+# refused with its line before anything in it is used. They are kept, for the
+# extractors' check below.
 hostile_cases=(
   "a digest algorithm the signature does not cover, carrying a command|digest-algorithm-injection||lists 2 digest algorithms"
-  "a folder whose name starts with a dot|dot-folder||entry .hidden/run \`touch $marker\`.txt: a folder"
+  "a folder whose name starts with a dot|dot-folder||entry .hidden/run \`touch $marker\`.txt: not a file a release holds"
   "a file whose name starts with a dot|dot-file||entry .README-FIRST.txt: not a file a release holds"
   "a name that reads as grep's -e option|option-e||entry -eREADME.md: not a file a release holds"
   "a name that reads as an option|option-help||entry --help: not a file a release holds"
@@ -258,11 +262,24 @@ hostile_cases=(
   "a changed README, signature removed, CA named|changed-readme|ca|README.md: differs from commit $built"
   "a planted library listed in redone checksums|planted-library|ca|entry uxtheme.dll: not a file a release holds"
   "a second vornelle.exe after the genuine one|second-exe||entry vornelle.exe: listed twice"
-  "vornelle.exe as a link to /dev/zero|linked-exe||entry vornelle.exe: a symbolic link"
+  "vornelle.exe as a link to /dev/zero|linked-exe||entry vornelle.exe: directory record, external attributes"
   "an entry past the size limit|oversized||entry README.md: larger than the limit"
-  "a local header that names another file|local-header-disagrees||entry README.md: its local header disagrees"
+  "a local header that names another file|local-header-disagrees||entry README.mD: not a file a release holds"
   "bytes added inside the certificate table|padded-certificate-table|ca|certificate table holds 8 bytes more than the signature"
+  "a second directory behind a zip64 end record in the last entry's comment|hidden-directory|key|entry SHA256SUMS.asc: directory record, comment length"
+  "an extra field that renames README.md to vornelle.exe|renamed-readme||entry README.md: local header, extra field length"
+  "LICENSE a symbolic link made by another system than Unix|foreign-link||entry LICENSE: directory record, made by"
+  "vornelle.exe setuid, world-writable, owned by another user|setuid-exe||entry vornelle.exe: local header, extra field length"
+  "the genuine files packed by another tool|deflated||entry vornelle.exe: local header, version needed"
+  "SHA256SUMS's lines in another order|reordered-sums||SHA256SUMS: line 1 is not what sha256sum writes for vornelle.exe"
+  "BUILDINFO with Windows line ends|buildinfo-line-ends||BUILDINFO: line 1 is not a line the packing writes"
+  "a megabyte object identifier in the signature|megabyte-oid||the signature is larger than the 65536 bytes"
+  "a long object identifier in a time stamp attribute|long-oid-in-time-stamp||an object identifier of 200 bytes"
+  "a time stamp attribute nested 40 deep|deep-time-stamp||nested deeper than 24"
+  "a length in a longer form than it needs|long-form-length-in-time-stamp||a length that is not in its shortest form"
+  "an unsigned time stamp attribute|time-stamp-attribute||carries unsigned attributes"
 )
+mkdir -p "$work/corpus"
 for case in "${hostile_cases[@]}"; do
   IFS='|' read -r what name options expected <<<"$case"
   rm -f "$work/hostile.zip"
@@ -271,7 +288,24 @@ for case in "${hostile_cases[@]}"; do
   named_options "$options"
   check "refused, one line, nothing run: $what" \
     verify_fails "$expected" "$work/hostile.zip" --commit HEAD~1 "${named[@]}"
+  mv "$work/hostile.zip" "$work/corpus/$name.zip"
 done
+
+# Whatever zip the check accepts (the genuine ones and any hostile one that
+# gets past the zip's own check), every extractor takes out of it exactly the
+# files the check verified, as plain files.
+rm -rf "$work/extracted" && mkdir -p "$work/extracted"
+python3 -I -B "$src/tests/release/extractors_agree.py" "$src/release" "$work/extracted" \
+  "$zip" "$work/dist-p12/$zip_name" "$work/dist-no-agent/$zip_name" "$work"/corpus/*.zip \
+  > "$work/extractors.log" 2>&1
+agreed=$?
+cat "$work/extractors.log"
+if [ $agreed -eq 77 ]; then
+  echo "skip - every extractor gives what the check verified: $(tail -n 1 "$work/extractors.log")"
+else
+  check "every extractor gives exactly what the check verified, from every zip it accepts" \
+    test $agreed -eq 0
+fi
 
 # Make variables from outside are data: a zip name, a CA, a commit or a key
 # that holds shell or make syntax is checked or refused, and nothing runs.
@@ -303,8 +337,8 @@ rm -rf "$work/versions" && mkdir -p "$work/versions"
 (cd "$work/versions" \
    && python3 -I -B "$src/release/authenticode.py" strip vornelle.exe unsigned.exe \
    && mv unsigned.exe vornelle.exe && flip vornelle.exe 1280 \
-   && sed -i 's/^package cmake: .*/package cmake: 0.0-recorded/' BUILDINFO && resum \
-   && zip -q -X ../versions.zip vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
+   && sed -i 's/^package cmake: .*/package cmake: 0.0-recorded/' BUILDINFO && resum) \
+  && python3 -I -B "$src/release/release_zip.py" pack "$work/versions" "$work/versions.zip"
 check "a differing build names the recorded versions that differ from this machine's" \
   verify_fails "differs from a fresh build of commit $built: cmake 0.0-recorded recorded, $(dpkg-query -W -f='${Version}' cmake) here" \
   "$work/versions.zip" --commit HEAD~1
@@ -321,6 +355,7 @@ failing_cases=(
   "a stranger CA|SIGN_CA=$keys/stranger-root.pem|vornelle.exe was signed but"
   "an unknown GPG key|SIGN_GPG_KEY=0123456789ABCDEF0123456789ABCDEF01234567|signing SHA256SUMS with GPG key"
   "a key without its certificate|SIGN_CERT=|SIGN_KEY is given without SIGN_CERT"
+  "a time-stamp server, whose stamp the check would refuse|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|SIGN_TIMESTAMP_URL: a release's signature carries no time stamp"
 )
 fails_with_one_line() {  # EXPECTED SETTING
   mkdir -p "$work/dist-failing" && echo "an earlier zip" > "$work/dist-failing/$zip_name"
