@@ -26,7 +26,8 @@ MAKE_CARRIERS = ("MAKEFLAGS", "MFLAGS", "MAKEOVERRIDES", "GNUMAKEFLAGS", "MAKELE
 PACKAGES = {
     "bash": "bash", "cmake": "cmake", "dpkg-query": "dpkg", "git": "git", "gpg": "gpg",
     "gpg-connect-agent": "gpgconf", "gpgconf": "gpgconf", "gpgv": "gpgv", "make": "make",
-    "openssl": "openssl", "osslsigncode": "osslsigncode", "sha256sum": "coreutils",
+    "openssl": "openssl", "osslsigncode": "osslsigncode", "python3": "python3",
+    "sha256sum": "coreutils",
     "zip": "zip",
 }
 SECONDS = 60
