@@ -19,7 +19,7 @@ work=$2
 run_exe=$(realpath "$3")
 signed_exe=$(realpath -m "$4")
 source "$src/tests/support/checks.sh"
-source "$src/tools/lib/wait.sh"
+source "$src/tools/lib/processes.sh"
 fresh_work_folder "$work"
 rm -f -- "$signed_exe"
 mkdir -p "$work/keys" "$work/bin" "$(dirname "$signed_exe")"
@@ -307,11 +307,11 @@ tool_cases=(
   "a gpgv that never ends|sleep 300 & echo \$! > $work/fake-child; sleep 300|gpgv ran past its limit of 3 s and was ended"
   "a gpgv that prints without end|yes|gpgv printed more than its cap of"
 )
-fake_child_ended() {
-  [ -s "$work/fake-child" ] && ! kill -0 "$(cat "$work/fake-child")" 2>/dev/null
+fake_child_ended() {  # (a zombie has ended: this machine's init may reap it late)
+  [ -s "$work/fake-child" ] && wait_until 5 ended "$(cat "$work/fake-child")"
 }
 verify_with_fake() {  # EXPECTED
-  (cd "$repo" && PATH=$fake:$PATH VORNELLE_TOOL_SECONDS=3 timeout 120 \
+  (cd "$repo" && PATH=$fake:$PATH VORNELLE_TOOL_SECONDS=3 timeout --foreground 120 \
      release/verify.py --zip "$zip" --commit HEAD~1 --key "$gpg_key") >"$log" 2>&1
 }
 rm -f "$work/fake-child"
