@@ -49,10 +49,11 @@ setup:
 	@tools/setup
 
 # One build folder per architecture, configured once from its preset; the
-# build root, when it is new, carries the project's mark (tools/build-root).
+# build root, when it is new, carries the project's mark, and an existing one
+# is built in only when it is the caller's (tools/build-root).
 configure-i686 configure-x86_64: configure-%: setup
-	@[ -f "$$BUILD/$*/CMakeCache.txt" ] || { tools/build-root make "$$BUILD" \
-	  && cmake --preset $* -B "$$BUILD/$*" >/dev/null; }
+	@tools/build-root make "$$BUILD" && { [ -f "$$BUILD/$*/CMakeCache.txt" ] \
+	  || cmake --preset $* -B "$$BUILD/$*" >/dev/null; }
 
 configure: $(addprefix configure-,$(ARCHS))
 

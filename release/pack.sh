@@ -9,6 +9,10 @@
 # in a private temporary folder, removed on the way out; on failure it says
 # why in one line and leaves no zip. After GPG signing no agent keeps the key's
 # passphrase: an agent it started is stopped, one already running forgets it.
+# DIST_DIR must be the caller's own folder, or new (tools/lib/owned.sh). Every
+# outside tool runs within a time limit and a cap on its output
+# (release/tool_run.py); one that is missing or runs past them stops the
+# packing with one line naming it.
 #   pack.sh EXE DIST_DIR      (from the source folder; `make dist` runs it)
 # Settings, from the environment (`make dist SIGN_KEY=...` passes them on):
 #   SIGN_KEY            the private key: a PEM or DER file; a PKCS#12 file
@@ -30,6 +34,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tools/lib/wait.sh"
+source "$here/../tools/lib/owned.sh"
 exe=$(realpath -- "$1")
 dist=$2
 name=vornelle-1.0-win32
@@ -41,6 +46,17 @@ fail() {
   exit 1
 }
 notes=()  # what was signed, said once the zip is made
+why=$(owned_refusal "$dist") || fail "DIST: $why; nothing packed"
+# run_tool SECONDS [--stdout FILE] COMMAND...: COMMAND's output (both streams,
+# capped) in out, or its standard output alone in FILE;
+# a tool missing or past its bounds stops the packing with the runner's line.
+out=
+run_tool() {
+  local status=0
+  out=$("${python[@]}" "$here/tool_run.py" "$@" 2>&1 </dev/null) || status=$?
+  [ $status -ne 125 ] || fail "${out##*$'\n'}"
+  return $status
+}
 pkg=$(mktemp -d "${TMPDIR:-/tmp}/vornelle-pack.XXXXXX")
 trap 'rm -rf -- "$pkg"' EXIT
 mkdir -p -- "$dist"
@@ -86,49 +102,51 @@ sign_exe() {
   key_options
   readable SIGN_CA
   mv "$pkg/vornelle.exe" "$unsigned"
-  if ! out=$(osslsigncode sign "${options[@]}" -h sha256 -n Vornelle \
-               -in "$unsigned" -out "$pkg/vornelle.exe" 2>&1 </dev/null); then
+  if ! run_tool 300 osslsigncode sign "${options[@]}" -h sha256 -n Vornelle \
+               -in "$unsigned" -out "$pkg/vornelle.exe"; then
     fail "signing vornelle.exe failed: $(echo "$out" | grep -m1 -v '^[0-9A-F]*:error:' \
                                            | grep . || echo "osslsigncode gave no reason")"
   fi
-  out=$("${python[@]}" "$here/authenticode.py" check "$pkg/vornelle.exe" ${SIGN_CA:+"$SIGN_CA"} 2>&1) \
+  run_tool 300 "${python[@]}" "$here/authenticode.py" check "$pkg/vornelle.exe" ${SIGN_CA:+"$SIGN_CA"} \
     || fail "vornelle.exe was signed but: $out"
-  "${python[@]}" "$here/authenticode.py" strip "$pkg/vornelle.exe" "$pkg/vornelle.removed.exe" \
-    >/dev/null 2>&1 && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
+  local checked=$out
+  run_tool 60 "${python[@]}" "$here/authenticode.py" strip "$pkg/vornelle.exe" \
+    "$pkg/vornelle.removed.exe" && cmp -s "$pkg/vornelle.removed.exe" "$unsigned" \
     || fail "vornelle.exe without its signature is not the unsigned exe"
   rm -f "$unsigned" "$pkg/vornelle.removed.exe"
-  notes+=("dist: vornelle.exe signed, signature $out")
+  notes+=("dist: vornelle.exe signed, signature $checked")
 }
 
 # gpg leaves the passphrase with the agent for its cache time; nothing of the
 # key stays usable once SHA256SUMS is signed.
 gpg_agent_running() {
-  gpg-connect-agent --no-autostart 'GETINFO pid' /bye 2>/dev/null | grep -q '^D [0-9]'
+  run_tool 10 gpg-connect-agent --no-autostart 'GETINFO pid' /bye && grep -q '^D [0-9]' <<<"$out"
 }
 gpg_agent_gone() { ! gpg_agent_running; }
 forget_gpg_passphrase() {  # AGENT_WAS_RUNNING
   local grip
   if [ "$1" = no ]; then
-    gpgconf --kill gpg-agent >/dev/null 2>&1 || true
+    run_tool 10 gpgconf --kill gpg-agent || true
     wait_until 5 gpg_agent_gone
     return
   fi
-  for grip in $(gpg --batch --no-tty --with-colons --with-keygrip --list-secret-keys \
-                  -- "$SIGN_GPG_KEY" 2>/dev/null | awk -F: '$1 == "grp" && $10 ~ /^[0-9A-F]+$/ {print $10}'); do
-    gpg-connect-agent --no-autostart "clear_passphrase --mode=normal $grip" /bye >/dev/null 2>&1 || true
+  run_tool 30 gpg --batch --no-tty --with-colons --with-keygrip --list-secret-keys \
+    -- "$SIGN_GPG_KEY" || true
+  for grip in $(awk -F: '$1 == "grp" && $10 ~ /^[0-9A-F]+$/ {print $10}' <<<"$out"); do
+    run_tool 10 gpg-connect-agent --no-autostart "clear_passphrase --mode=normal $grip" /bye || true
   done
 }
 sign_sums() {
   local out agent=no status=0
   readable SIGN_GPG_PASS_FILE
   gpg_agent_running && agent=yes
-  out=$(gpg --batch --yes --no-tty --local-user "$SIGN_GPG_KEY" \
-          ${SIGN_GPG_PASS_FILE:+--pinentry-mode loopback --passphrase-file "$SIGN_GPG_PASS_FILE"} \
-          --armor --detach-sign --output "$pkg/SHA256SUMS.asc" -- "$pkg/SHA256SUMS" 2>&1 </dev/null) \
-    || status=$?
+  run_tool 120 gpg --batch --yes --no-tty --local-user "$SIGN_GPG_KEY" \
+    ${SIGN_GPG_PASS_FILE:+--pinentry-mode loopback --passphrase-file "$SIGN_GPG_PASS_FILE"} \
+    --armor --detach-sign --output "$pkg/SHA256SUMS.asc" -- "$pkg/SHA256SUMS" || status=$?
+  local signed=$out
   forget_gpg_passphrase $agent
   [ $status -eq 0 ] \
-    || fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$out" | grep -m1 . || true)"
+    || fail "signing SHA256SUMS with GPG key $SIGN_GPG_KEY failed: $(echo "$signed" | grep -m1 . || true)"
   notes+=("dist: SHA256SUMS signed with GPG key $SIGN_GPG_KEY")
 }
 
@@ -147,14 +165,15 @@ fi
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
 cp -- "$exe" README.md LICENSE "$pkg/"
-"${python[@]}" "$here/buildinfo.py" "$(dirname "$(dirname "$exe")")" > "$pkg/BUILDINFO" \
-  || fail "BUILDINFO could not be written"
+run_tool 120 --stdout "$pkg/BUILDINFO" "${python[@]}" "$here/buildinfo.py" \
+  "$(dirname "$(dirname "$exe")")" || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
 mapfile -t summed < <("${python[@]}" "$here/release_zip.py" summed)
 [ ${#summed[@]} -gt 0 ] || fail "release/release_zip.py did not name the files to sum"
-(cd "$pkg" && sha256sum -- "${summed[@]}" > SHA256SUMS)
+(cd "$pkg" && { run_tool 60 --stdout SHA256SUMS sha256sum -- "${summed[@]}" \
+                 || fail "SHA256SUMS could not be written: $out"; }) || exit 1
 [ -z "$SIGN_GPG_KEY" ] || sign_sums
-out=$("${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name.zip" 2>&1) \
+run_tool 60 "${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name.zip" \
   || fail "the zip could not be written: $out"
 mv -- "$pkg/$name.zip" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"

@@ -7,7 +7,9 @@
 # BUILDINFO is in the packing's form and names the commit; SHA256SUMS.asc is
 # a good signature by the key named with --key (and only that key); README.md and LICENSE are the commit's own; the
 # exe's signature holds (chaining to --ca) and fills its certificate table
-# exactly; and the exe without it equals a fresh build of the commit. One line
+# exactly; and the exe without it equals a fresh build of the commit. The
+# GnuPG home that holds KEY must be the caller's own (tools/lib/owned.sh); it is
+# read, never written. Every tool runs within bounds (tool_run.py). One line
 # per check on standard output; the first failure is one line on standard
 # error, and the exit code is 1. The last line says what "verified" covered.
 #   verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] [--key FINGERPRINT] [--repo REPO]
@@ -16,6 +18,7 @@ import hashlib
 import os
 import re
 import shutil
+import stat
 import sys
 import tempfile
 
@@ -26,6 +29,7 @@ from buildinfo import (buildinfo, parse, recorded_commit, recorded_packages,  # 
                        without_packages)
 from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import RELEASE_FILES, SUMMED_FILES, read_release_zip  # noqa: E402
+from signature_packet import signature_packet  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
@@ -34,6 +38,11 @@ USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
 FINGERPRINT = re.compile(r"^(?:[0-9A-F]{40}|[0-9A-F]{64})$")
 COMMIT_NAME = re.compile(r"^[0-9A-Za-z][0-9A-Za-z._/@{}^~+-]*$")
 HEX_COMMIT = re.compile(r"^[0-9a-f]{40}$")
+OWNED = os.path.join(HERE, "..", "tools", "lib", "owned.sh")
+# The files of a GnuPG home that hold its public keys, and the most read of each.
+KEYRINGS = ("pubring.kbx", "pubring.gpg")
+KEYRING_CAP = 32 * 1024 * 1024
+BUILD_SECONDS = 1800
 
 
 def say(text):
@@ -60,6 +69,9 @@ def options(args):
             raise ReleaseError("KEY %s is not a key's whole fingerprint (40 or 64 hex "
                                "digits; gpg --fingerprint shows it)" % shown(chosen["key"]))
         chosen["key"] = key
+        code, why = run(["bash", OWNED, gnupg_home()])
+        if code != 0:
+            raise ReleaseError("GNUPGHOME: %s; it is left as it is" % shown(last_words(why)))
     chosen["commit"] = chosen["commit"] or "HEAD"
     if not COMMIT_NAME.match(chosen["commit"]):
         raise ReleaseError("COMMIT %s is not a commit's name" % shown(chosen["commit"]))
@@ -90,6 +102,29 @@ def gnupg_home():
     return os.path.abspath(home)
 
 
+def copied_keyrings(home, work):
+    """A GnuPG home of the check's own holding copies of home's keyrings: read
+    without following a link, each of bounded size; gpg then writes there."""
+    copy = os.path.join(work, "keyrings")
+    os.mkdir(copy, 0o700)
+    for name in KEYRINGS:
+        try:
+            fd = os.open(os.path.join(home, name), os.O_RDONLY | os.O_NOFOLLOW | os.O_NONBLOCK)
+        except FileNotFoundError:
+            continue
+        except OSError as error:
+            raise ReleaseError("GNUPGHOME: cannot read its %s: %s" % (name, error.strerror))
+        with os.fdopen(fd, "rb") as file:
+            if not stat.S_ISREG(os.fstat(fd).st_mode):
+                raise ReleaseError("GNUPGHOME: its %s is not a file" % name)
+            data = file.read(KEYRING_CAP + 1)
+        if len(data) > KEYRING_CAP:
+            raise ReleaseError("GNUPGHOME: its %s is larger than %d bytes"
+                               % (name, KEYRING_CAP))
+        write_new(os.path.join(copy, name), data)
+    return copy
+
+
 def check_sums_signature(files, key, work):
     """SHA256SUMS.asc is one good detached signature whose primary key is KEY,
     checked against a keyring that holds that key alone."""
@@ -99,7 +134,8 @@ def check_sums_signature(files, key, work):
     if not os.path.isdir(home):
         raise ReleaseError("KEY %s: no GnuPG keyring at %s; import the release key first"
                            % (key, shown(home)))
-    code, exported = run(["gpg", "--batch", "--no-tty", "--no-autostart", "--homedir", home,
+    copy = copied_keyrings(home, work)
+    code, exported = run(["gpg", "--batch", "--no-tty", "--no-autostart", "--homedir", copy,
                           "--export", "--export-options", "export-minimal", "--", key],
                          stderr_apart=True)
     if code != 0 or not exported:
@@ -116,10 +152,10 @@ def check_sums_signature(files, key, work):
     if (code != 0 or len(primaries) != 1 or len(records) < 2 or records[1][0] != b"fpr"
             or records[1][9].decode() != key):
         raise ReleaseError("KEY %s: your keyring gives more than that one key for it" % key)
-    for name in ("SHA256SUMS", "SHA256SUMS.asc"):
-        write_new(os.path.join(work, name), files[name])
+    write_new(os.path.join(work, "SHA256SUMS"), files["SHA256SUMS"])
+    write_new(os.path.join(work, "SHA256SUMS.sig"), signature_packet(files["SHA256SUMS.asc"]))
     code, status = run(["gpgv", "--homedir", trusted, "--keyring", keyring, "--status-fd", "1",
-                        "--", os.path.join(work, "SHA256SUMS.asc"),
+                        "--", os.path.join(work, "SHA256SUMS.sig"),
                         os.path.join(work, "SHA256SUMS")], stderr_apart=True)
     lines = [line.split() for line in status.splitlines() if line.startswith(b"[GNUPG:] ")]
     kinds = [line[1] for line in lines if len(line) > 1]
@@ -178,14 +214,15 @@ def fresh_build(repo, sha, work):
     """(exe, BUILDINFO records) of the commit, built in a clone of its own."""
     source = os.path.join(work, "source")
     build = os.path.join(work, "build", "i686")
-    code, output = run(["git", "clone", "-q", "--no-checkout", "--", repo, source])
+    code, output = run(["git", "clone", "-q", "--no-checkout", "--", repo, source], seconds=300)
     if code != 0:
         raise ReleaseError("cannot clone %s: %s" % (shown(repo), shown(last_words(output))))
     code, output = run(["git", "-C", source, "-c", "advice.detachedHead=false", "checkout",
                         "-q", sha])
     if code != 0:
         raise ReleaseError("cannot check out commit %s: %s" % (sha, shown(last_words(output))))
-    code, output = run([os.path.join(HERE, "build-product.sh"), source, build])
+    code, output = run([os.path.join(HERE, "build-product.sh"), source, build],
+                       seconds=BUILD_SECONDS, needs=("cmake", "make"))
     if code != 0:
         raise ReleaseError("the build of commit %s failed: %s" % (sha, shown(last_words(output))))
     with open(os.path.join(build, "app", "vornelle.exe"), "rb") as file:

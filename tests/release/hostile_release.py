@@ -3,6 +3,7 @@
 # check. Commands that an attack would have run write MARKER, so a test can
 # show that none ran.
 #   hostile_release.py CASE GENUINE_ZIP OUT_ZIP MARKER [GNUPGHOME ATTACKER_KEY]
+import base64
 import hashlib
 import os
 import stat
@@ -299,6 +300,44 @@ def unsigned_attribute(attribute):
     return case
 
 
+# --- The signature file, armored here on its own ---------------------------------
+
+
+def dearmor(text):
+    lines = text.decode().split("\n")
+    body = lines[lines.index("") + 1:]
+    return base64.b64decode("".join(line for line in body if line and line[0] not in "=-"))
+
+
+def crc24(data):
+    crc = 0xB704CE
+    for byte in data:
+        crc ^= byte << 16
+        for _ in range(8):
+            crc = (crc << 1) ^ (0x1864CFB if crc & 0x800000 else 0)
+    return crc & 0xFFFFFF
+
+
+def armor(data):
+    encoded = base64.b64encode(data).decode()
+    lines = [encoded[i:i + 64] for i in range(0, len(encoded), 64)]
+    crc = base64.b64encode(crc24(data).to_bytes(3, "big")).decode()
+    return ("-----BEGIN PGP SIGNATURE-----\n\n%s\n=%s\n-----END PGP SIGNATURE-----\n"
+            % ("\n".join(lines), crc)).encode()
+
+
+def packet(tag, body):
+    """A new-format OpenPGP packet with a five-octet length."""
+    return bytes([0xC0 | tag, 0xFF]) + struct.pack(">I", len(body)) + body
+
+
+def signature_file(change):
+    def case(files, _marker):
+        files["SHA256SUMS.asc"] = change(files["SHA256SUMS.asc"])
+        return list(files.items())
+    return case
+
+
 def long_oid(size):
     return [0x06, b"\x2b" + b"\x81" * (size - 2) + b"\x01"]
 
@@ -313,6 +352,13 @@ def nested(depth):
     for _ in range(depth):
         node = [0x30, [node]]
     return node
+
+
+def compressed_copies(asc, copies=10000):
+    """One compressed packet (raw deflate) holding the signature packet many times."""
+    deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+    stream = deflate.compress(dearmor(asc) * copies) + deflate.flush()
+    return armor(packet(8, b"\x01" + stream))
 
 
 CASES = {
@@ -341,6 +387,11 @@ CASES = {
     "reordered-sums": reordered_sums,
     "buildinfo-line-ends": buildinfo_line_ends,
     "deflated": deflated,
+    "signature-bomb": signature_file(compressed_copies),
+    "signature-compressed": signature_file(lambda asc: compressed_copies(asc, 1)),
+    "signature-twice": signature_file(lambda asc: armor(dearmor(asc) * 2)),
+    "signature-after-marker": signature_file(lambda asc: armor(packet(10, b"PGP") + dearmor(asc))),
+    "signature-text-after": signature_file(lambda asc: asc + b"Run update.sh first.\n"),
 }
 
 

@@ -8,7 +8,10 @@
 # every hostile make variable is refused with one line, and no command that it
 # carries runs; UnZip, 7-Zip, bsdtar and Python's zipfile take out of every
 # zip the check accepts exactly the files it verified (a missing one skips
-# that check); a wrong key or a missing file stops `make dist` with one line
+# that check); a signature file that is not one signature packet is refused
+# before gpgv runs; a tool that runs past its limit or cap is ended, one that
+# is missing is named; the GnuPG home is never written; a wrong key or a
+# missing file stops `make dist` with one line
 # and no zip; no passphrase reaches an argument list or the output. Prints
 # "N passed, N failed". It also leaves RUN_EXE signed at SIGNED_EXE, for the
 # test that runs it. Every agent it starts ends with it.
@@ -19,7 +22,7 @@ work=$2
 run_exe=$(realpath "$3")
 signed_exe=$(realpath -m "$4")
 source "$src/tests/support/checks.sh"
-source "$src/tools/lib/wait.sh"
+source "$src/tools/lib/processes.sh"
 fresh_work_folder "$work"
 rm -f -- "$signed_exe"
 mkdir -p "$work/keys" "$work/bin" "$(dirname "$signed_exe")"
@@ -95,8 +98,8 @@ attacker_key=$(gpg --batch --with-colons --list-keys -- "$release_uid" \
 check "the throwaway keys are made" eval '[ -s "$keys/signer.pem" ] && [ -s "$keys/signer.p12" ] \
   && [ -n "$gpg_key" ] && [ -n "$attacker_key" ]'
 
-# Every call of the signing tools is recorded with its arguments.
-for tool in osslsigncode gpg; do
+# Every call of the signing tools and of gpgv is recorded with its arguments.
+for tool in osslsigncode gpg gpgv; do
   printf '#!/bin/bash\nprintf "%%s\\n" "%s $*" >> "%s"\nexec %s "$@"\n' \
     "$tool" "$work/argv.log" "$(command -v $tool)" > "$work/bin/$tool"
   chmod +x "$work/bin/$tool"
@@ -307,6 +310,101 @@ else
     test $agreed -eq 0
 fi
 
+# SHA256SUMS.asc is one armored signature packet as gpg writes it: anything
+# else is refused before gpgv reads it.
+signature_cases=(
+  "one compressed packet holding the genuine signature 10,000 times|signature-bomb|SHA256SUMS.asc: .* bytes, more than a signature's"
+  "the genuine signature in a compressed packet|signature-compressed|SHA256SUMS.asc: a compressed packet, not a signature packet"
+  "the genuine signature twice|signature-twice|SHA256SUMS.asc: holds more than one signature packet"
+  "a marker packet before the genuine signature|signature-after-marker|SHA256SUMS.asc: a marker packet, not a signature packet"
+  "text after the genuine signature's armor|signature-text-after|SHA256SUMS.asc: not the armor of one detached signature"
+)
+gpgv_runs() { grep -c '^gpgv ' "$work/argv.log"; }
+refused_before_gpgv() {  # EXPECTED
+  local runs
+  runs=$(gpgv_runs)
+  verify_fails "$1" "$work/hostile.zip" --commit HEAD~1 --key "$gpg_key" \
+    && { [ "$(gpgv_runs)" = "$runs" ] || { echo "gpgv ran"; false; }; }
+}
+for case in "${signature_cases[@]}"; do
+  IFS='|' read -r what name expected <<<"$case"
+  rm -f "$work/hostile.zip"
+  python3 "$src/tests/release/hostile_release.py" "$name" "$zip" "$work/hostile.zip" "$marker"
+  check "refused before gpgv runs, in one line: $what" refused_before_gpgv "$expected"
+done
+
+# The outside tools run within bounds: one that runs past its time limit or
+# its cap on output is ended, with what it started, and one that is missing
+# is named with its package. A short limit stands in for the real one.
+fake=$work/fake-bin
+mkdir -p "$fake"
+tool_cases=(
+  "a gpgv that never ends|sleep 300 & echo \$! > $work/fake-child; sleep 300|gpgv ran past its limit of 3 s and was ended"
+  "a gpgv that prints without end|yes|gpgv printed more than its cap of"
+)
+fake_child_ended() {  # (a zombie has ended: this machine's init may reap it late)
+  [ -s "$work/fake-child" ] && wait_until 5 ended "$(cat "$work/fake-child")"
+}
+verify_with_fake() {  # EXPECTED
+  (cd "$repo" && PATH=$fake:$PATH VORNELLE_TOOL_SECONDS=3 timeout --foreground 120 \
+     release/verify.py --zip "$zip" --commit HEAD~1 --key "$gpg_key") >"$log" 2>&1
+}
+rm -f "$work/fake-child"
+for case in "${tool_cases[@]}"; do
+  IFS='|' read -r what body expected <<<"$case"
+  printf '#!/bin/bash\n%s\n' "$body" > "$fake/gpgv"
+  chmod +x "$fake/gpgv"
+  check "refused in one line: $what" refused "$expected" verify_with_fake
+done
+check "... and what the gpgv that never ends started is ended with it" fake_child_ended
+# A PATH with every program of this one but gpgv.
+without=$work/without-gpgv
+mkdir -p "$without"
+IFS=: read -ra path_folders <<<"$PATH"
+for folder in "${path_folders[@]}"; do
+  for program in "$folder"/*; do
+    name=${program##*/}
+    [ "$name" = gpgv ] || [ -e "$without/$name" ] || ln -s "$program" "$without/$name"
+  done
+done
+check "a machine without gpgv names it as missing, with its package" \
+  refused "gpgv is not installed (Debian package gpgv)" \
+  eval '(cd "$repo" && PATH=$without release/verify.py --zip "$zip" --commit HEAD~1 \
+         --key "$gpg_key") >"$log" 2>&1'
+
+# The check reads the GnuPG home that holds KEY, and never writes there: an
+# empty keyring folder of the caller's stays as it was, and one of another
+# user's is refused in one line (as root, with a throwaway user).
+snapshot() {  # FOLDER: every entry with its owner, mode, size and time
+  find "$1" -printf '%p %u %m %s %T@ %y\n' | sort
+}
+verify_with_home() {  # HOME
+  (cd "$repo" && GNUPGHOME=$1 release/verify.py --zip "$zip" --commit HEAD~1 \
+     --key "$gpg_key") >"$log" 2>&1
+}
+empty_home=$(mktemp -d /tmp/vornelle-gpg-empty.XXXXXX)
+before=$(snapshot "$empty_home")
+check "an empty keyring folder of the caller's holds no KEY" \
+  refused "KEY $gpg_key: not in your keyring" verify_with_home "$empty_home"
+check "... and is left as it was" [ "$(snapshot "$empty_home")" = "$before" ]
+rm -rf -- "$empty_home"
+if [ "$(id -u)" = 0 ] && command -v useradd >/dev/null; then
+  other=vornelle-g$$
+  their_home=$(mktemp -d /tmp/vornelle-gpg-other.XXXXXX)
+  trap 'end_agents; rm -rf -- "$GNUPGHOME" "$markers" "$their_home"; userdel "$other" 2>/dev/null' EXIT
+  useradd --no-create-home --shell /usr/sbin/nologin "$other"
+  chown "$other" "$their_home"
+  before=$(snapshot "$their_home")
+  check "another user's keyring folder is refused in one line" \
+    refused "GNUPGHOME: $their_home belongs to user $other, not to you" \
+    verify_with_home "$their_home"
+  check "... and left as it was" [ "$(snapshot "$their_home")" = "$before" ]
+  rm -rf -- "$their_home"
+  userdel "$other"
+else
+  echo "(skipped: another user's keyring folder needs root and useradd)"
+fi
+
 # Make variables from outside are data: a zip name, a CA, a commit or a key
 # that holds shell or make syntax is checked or refused, and nothing runs.
 # (A file name holds no '/': its commands would write ran-marker in the
@@ -372,6 +470,14 @@ for case in "${failing_cases[@]}"; do
   IFS='|' read -r what setting expected <<<"$case"
   check "make dist stops with one line and no zip: $what" fails_with_one_line "$expected" "$setting"
 done
+# A signing tool that never ends is ended at its (here shortened) limit.
+slow=$work/slow-bin
+mkdir -p "$slow"
+printf '#!/bin/bash\nsleep 60\n' > "$slow/osslsigncode"
+chmod +x "$slow/osslsigncode"
+check "make dist stops with one line and no zip: an osslsigncode that never ends" \
+  eval 'PATH=$slow:$PATH VORNELLE_TOOL_SECONDS=20 \
+          fails_with_one_line "osslsigncode ran past its limit of 20 s" SIGN_TIMESTAMP_URL='
 
 # --- Passphrases stay out of argument lists and output ---------------------------
 no_passphrase_in() {

@@ -1,7 +1,8 @@
 #!/bin/bash
 # tools/wine-session from outside, in sessions of its own on prefixes made here
 # (nested in the session that runs the tests): a folder that is not a prefix
-# the project made is left untouched and named; a session stopped by Ctrl+C
+# the project made (no mark, or a mark not as the project writes it) is left
+# untouched and named; a session stopped by Ctrl+C
 # while it makes its prefix, or by Ctrl+C or TERM while its command runs,
 # leaves no process running, and the next session makes the half-made prefix
 # again but reuses a whole one; its display lets in only clients with its
@@ -65,20 +66,31 @@ snapshot() {  # FOLDER: every entry with its size, mode and contents' hash
 }
 
 # --- A folder that is not the project's ------------------------------------
-user=$work/user-prefix
-mkdir -p "$user/drive_c/users"
-echo "a person's own file" > "$user/drive_c/users/important.txt"
-echo "WINE REGISTRY Version 2" > "$user/system.reg"
-before=$(snapshot "$user")
-siblings=$(ls -a "$work")
-session "$user" touch "$work/ran"
-ended $!
-check "a session on a folder the project did not make refuses it" [ "$rc" -ne 0 -a ! -e "$work/ran" ]
-check "... and leaves it untouched" [ "$(snapshot "$user")" = "$before" ]
-check "... and makes nothing beside it" [ "$(ls -a "$work" | grep -v session.err)" = "$(grep -v session.err <<<"$siblings")" ]
-check "... and says so in one line naming the folder and how to choose another" \
-  bash -c '[ $(wc -l <"$1") -eq 1 ] && grep -qF -- "$2" "$1" && grep -q WINEPREFIX "$1"' _ \
-  "$work/session.err" "$user is not a Wine prefix this project made"
+# A person's own prefix; one with an empty mark, which any program could
+# write; one whose mark others may rewrite.
+not_ours_cases=(
+  "a folder the project did not make|user-prefix|"
+  "a folder with an empty mark|empty-mark|: >.vornelle-arch"
+  "a folder whose mark others may write|open-mark|echo $arch >.vornelle-arch; chmod 666 .vornelle-arch"
+)
+for case in "${not_ours_cases[@]}"; do
+  IFS='|' read -r what name marking <<<"$case"
+  user=$work/$name
+  mkdir -p "$user/drive_c/users"
+  echo "a person's own file" > "$user/drive_c/users/important.txt"
+  echo "WINE REGISTRY Version 2" > "$user/system.reg"
+  (cd "$user" && eval "$marking")
+  before=$(snapshot "$user")
+  siblings=$(ls -a "$work")
+  session "$user" touch "$work/ran"
+  ended $!
+  check "a session on $what refuses it" [ "$rc" -ne 0 -a ! -e "$work/ran" ]
+  check "... and leaves it untouched" [ "$(snapshot "$user")" = "$before" ]
+  check "... and makes nothing beside it" [ "$(ls -a "$work" | grep -v session.err)" = "$(grep -v session.err <<<"$siblings")" ]
+  check "... and says so in one line naming the folder and how to choose another" \
+    bash -c '[ $(wc -l <"$1") -eq 1 ] && grep -qF -- "$2" "$1" && grep -q WINEPREFIX "$1"' _ \
+    "$work/session.err" "$user is not a Wine prefix this project made"
+done
 
 # --- Ctrl+C while the prefix is made ---------------------------------------
 prefix="$work/a prefix"
