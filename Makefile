@@ -6,7 +6,8 @@
 #   make run    build and start vornelle.exe (i686 where 32-bit programs run,
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
-#               layout is .clang-format's, and cppcheck finds nothing
+#               layout is .clang-format's, and cppcheck finds nothing; no file
+#               names an outside host or writes the version again
 #   make bench, soak, stats, fuzz, screenshot, gallery, fresh-check: on demand
 #               (below)
 # ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
@@ -74,6 +75,7 @@ LINT_FILES = $(shell find $(LINT_DIRS) -name '*.cpp' -o -name '*.h' | sort)
 lint: setup
 	@tools/check-layers
 	@tools/check-hosts
+	@tools/check-version
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
@@ -129,9 +131,9 @@ fuzz:
 	@tools/setup fuzz
 	@fuzz/run.sh
 
-# The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
-# LICENSE, BUILDINFO and SHA256SUMS, with fixed times and modes so that equal
-# inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...;
+# The release package $(DIST)/vornelle-VERSION-win32.zip, VERSION being the
+# file of that name: the i686 exe, README.md, LICENSE, BUILDINFO and SHA256SUMS, with fixed times and
+# modes so that equal inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...;
 # release/pack.sh lists them) sign the exe and check it before packing; without
 # them it is unsigned.
 export SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
@@ -142,8 +144,8 @@ dist: product
 # Checks a release zip (release/verify.py): exactly the release's files, their
 # SHA256SUMS, its GPG signature by the key KEY names (a fingerprint), the
 # exe's Authenticode signature (chaining to CA, else only intact), README.md
-# and LICENSE as the commit has them, and the exe without its signature equal
-# to a fresh build of COMMIT (default HEAD).
+# and LICENSE as the commit has them, and the exe without
+# its signature equal to a fresh build of COMMIT (default HEAD).
 .PHONY: verify-release
 verify-release: export VERIFY_ZIP := $(ZIP)
 verify-release: export VERIFY_CA := $(CA)

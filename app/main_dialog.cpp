@@ -14,10 +14,11 @@
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/modal.h"
+#include "vornelle_version.h"
 
 namespace vornelle {
 
-const char MAIN_DIALOG_TITLE[] = "Vornelle   v 1.0";
+const char MAIN_DIALOG_TITLE[] = "Vornelle   v " VORNELLE_VERSION_TEXT;
 const char CREDIT_NOTICE[] = "Made by the Vornelle developers";
 
 HWND mainDialog = 0;

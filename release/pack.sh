@@ -1,7 +1,8 @@
 #!/bin/bash
-# Packs the release zip DIST_DIR/vornelle-1.0-win32.zip: the i686 exe,
-# README.md, LICENSE, BUILDINFO (the commit, flags and tool versions of the
-# build) and SHA256SUMS of them, with fixed times and modes so that equal
+# Packs the release zip DIST_DIR/vornelle-VERSION-win32.zip (release/version.py
+# names it): the i686 exe, README.md,
+# LICENSE, BUILDINFO (the commit, flags and tool versions of the build) and
+# SHA256SUMS of them, with fixed times and modes so that equal
 # inputs give equal zips. Given signing settings, it first signs the exe
 # (Authenticode, SHA-256) and checks the signature, and signs SHA256SUMS with
 # GPG; without them the zip is the unsigned one. The package is put together
@@ -30,9 +31,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tools/lib/wait.sh"
 exe=$(realpath -- "$1")
 dist=$2
-name=vornelle-1.0-win32
-zip=$dist/$name.zip
 python=(python3 -I -B)
+name=$("${python[@]}" "$here/version.py" --zip-name 2>&1) || { echo "dist: $name" >&2; exit 1; }
+zip=$dist/$name
 # Info-ZIP reads default options from these.
 unset ZIP ZIPOPT
 
@@ -156,7 +157,7 @@ if [ -n "$SIGN_GPG_KEY" ]; then
   files+=(SHA256SUMS.asc)
 fi
 (cd "$pkg" && chmod 644 "${files[@]}" && TZ=UTC touch -d @315532800 "${files[@]}" \
-   && TZ=UTC zip -X -q "$name.zip" "${files[@]}")
-mv -- "$pkg/$name.zip" "$zip"
+   && TZ=UTC zip -X -q "$name" "${files[@]}")
+mv -- "$pkg/$name" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"

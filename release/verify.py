@@ -25,6 +25,7 @@ from buildinfo import (buildinfo, recorded_commit, recorded_packages,  # noqa: E
 from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import read_release_zip  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
+from version import zip_name  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
@@ -49,7 +50,7 @@ def options(args):
         chosen[name] = args[1]
         args = args[2:]
     if not chosen["zip"]:
-        raise ReleaseError("no zip named (make verify-release ZIP=path/to/vornelle-1.0-win32.zip)")
+        raise ReleaseError("no zip named (make verify-release ZIP=path/to/%s)" % zip_name())
     if chosen["ca"] and not os.path.isfile(chosen["ca"]):
         raise ReleaseError("cannot read the CA file %s" % shown(chosen["ca"]))
     if chosen["key"]:

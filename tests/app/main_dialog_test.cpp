@@ -23,6 +23,7 @@
 #include "toolkit/dialog.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
+#include "vornelle_version.h"
 
 using namespace vornelle;
 using vornelle_test::ScopedImportPatch;
@@ -179,13 +180,13 @@ TEST_F(MainDialogBuildTest, EveryControlIsMadeWhicheverOneIsRefused) {
 }
 
 // The dialog itself: the title the tests that work the program from outside
-// look for, and a client area of 480 x 165 pixels under a caption with a
+// look for, the name and the version (the file VERSION), and a client area of 480 x 165 pixels under a caption with a
 // system menu and a minimise box.
 TEST_F(MainDialogPartsTest, DialogHasItsTitleSizeAndFrame) {
-    EXPECT_STREQ(MAIN_DIALOG_TITLE, "Vornelle   v 1.0");
+    EXPECT_STREQ(MAIN_DIALOG_TITLE, "Vornelle   v " VORNELLE_VERSION_TEXT);
     char title[64] = {};
     GetWindowTextA(dialog_, title, sizeof title);
-    EXPECT_STREQ(title, "Vornelle   v 1.0");
+    EXPECT_STREQ(title, "Vornelle   v " VORNELLE_VERSION_TEXT);
     EXPECT_EQ(MAIN_DIALOG_STYLE, (uint32_t)(WS_SYSMENU | WS_MINIMIZEBOX));
     RECT client = {};
     GetClientRect(dialog_, &client);
