@@ -132,7 +132,8 @@ fuzz:
 	@fuzz/run.sh
 
 # The release package $(DIST)/vornelle-VERSION-win32.zip, VERSION being the
-# file of that name: the i686 exe, README.md, LICENSE, BUILDINFO and SHA256SUMS, with fixed times and
+# file of that name: the i686 exe, README.md (the user's page,
+# release/README.md), LICENSE, BUILDINFO and SHA256SUMS, with fixed times and
 # modes so that equal inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT, ...;
 # release/pack.sh lists them) sign the exe and check it before packing; without
 # them it is unsigned.
@@ -144,7 +145,7 @@ dist: product
 # Checks a release zip (release/verify.py): exactly the release's files, their
 # SHA256SUMS, its GPG signature by the key KEY names (a fingerprint), the
 # exe's Authenticode signature (chaining to CA, else only intact), README.md
-# and LICENSE as the commit has them, and the exe without
+# (release/README.md) and LICENSE as the commit has them, and the exe without
 # its signature equal to a fresh build of COMMIT (default HEAD).
 .PHONY: verify-release
 verify-release: export VERIFY_ZIP := $(ZIP)

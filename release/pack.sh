@@ -1,6 +1,6 @@
 #!/bin/bash
 # Packs the release zip DIST_DIR/vornelle-VERSION-win32.zip (release/version.py
-# names it): the i686 exe, README.md,
+# names it): the i686 exe, README.md (the user's page, release/README.md),
 # LICENSE, BUILDINFO (the commit, flags and tool versions of the build) and
 # SHA256SUMS of them, with fixed times and modes so that equal
 # inputs give equal zips. Given signing settings, it first signs the exe
@@ -147,7 +147,8 @@ fi
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
 files=(vornelle.exe README.md LICENSE BUILDINFO SHA256SUMS)
-cp -- "$exe" README.md LICENSE "$pkg/"
+cp -- "$exe" LICENSE "$pkg/"
+cp -- release/README.md "$pkg/README.md"
 "${python[@]}" "$here/buildinfo.py" "$(dirname "$(dirname "$exe")")" > "$pkg/BUILDINFO" \
   || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe

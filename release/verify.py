@@ -3,7 +3,8 @@
 # verify-release` does: nothing in it is run, parsed by a shell, passed as an
 # option or followed as a link. It holds exactly the release's files; they
 # match SHA256SUMS; SHA256SUMS.asc is a good signature by the key named with
-# --key (and only that key); README.md and LICENSE are the commit's own; the
+# --key (and only that key); README.md and LICENSE are the commit's own
+# (README.md is its release/README.md, the user's page); the
 # exe's signature holds (chaining to --ca) and fills its certificate table
 # exactly; and the exe without it equals a fresh build of the commit. One line
 # per check on standard output; the first failure is one line on standard
@@ -146,13 +147,13 @@ def resolve_commit(repo, commit):
 
 
 def check_commit_files(files, repo, sha):
-    for name in ("README.md", "LICENSE"):
-        code, own = run(["git", "-C", repo, "cat-file", "blob", "%s:%s" % (sha, name)],
+    for name, path in (("README.md", "release/README.md"), ("LICENSE", "LICENSE")):
+        code, own = run(["git", "-C", repo, "cat-file", "blob", "%s:%s" % (sha, path)],
                         stderr_apart=True)
         if code != 0:
-            raise ReleaseError("%s: commit %s has no such file" % (name, sha))
+            raise ReleaseError("%s: commit %s has no file %s" % (name, sha, path))
         if files[name] != own:
-            raise ReleaseError("%s: differs from commit %s's own %s" % (name, sha, name))
+            raise ReleaseError("%s: differs from commit %s's own %s" % (name, sha, path))
     say("README.md, LICENSE: equal commit %s's own" % sha)
 
 

@@ -2,7 +2,7 @@
 # Reproducible release: builds the i686 vornelle.exe twice, from two copies of the
 # sources in different folders into different build folders (product only, no
 # tests), and requires the two executables to be identical byte for byte. When
-# README.md and LICENSE are present it also packs both with `make dist`
+# release/README.md and LICENSE are present it also packs both with `make dist`
 # and requires the two zips, BUILDINFO among their files, to be identical.
 #   reproducible_build.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
@@ -31,7 +31,7 @@ if ! cmp "$a" "$b"; then
 fi
 echo "vornelle.exe: identical ($(stat -c %s "$a") bytes)"
 
-if [ -e "$src/README.md" ] && [ -e "$src/LICENSE" ]; then
+if [ -e "$src/release/README.md" ] && [ -e "$src/LICENSE" ]; then
   name=$(python3 -I -B "$src/release/version.py" --zip-name)
   make -C "$src" dist BUILD="$work/one" DIST="$work/dist-one" >/dev/null
   sleep 1  # a later clock must not change the package
@@ -43,5 +43,5 @@ if [ -e "$src/README.md" ] && [ -e "$src/LICENSE" ]; then
   unzip -l "$za"
   echo "$name: identical"
 else
-  echo "note: README.md or LICENSE missing; release zip not compared"
+  echo "note: release/README.md or LICENSE missing; release zip not compared"
 fi
