@@ -18,11 +18,6 @@ int32_t application_main(HINSTANCE instance, HINSTANCE previous, const char* com
                          int32_t showCommand);
 
 // Start-up, main, shutdown; ends the process with ExitProcess.
-#if defined(__GNUC__)
-__attribute__((noreturn))
-#else
-__declspec(noreturn)
-#endif
-void run_process(MainFunction main);
+__attribute__((noreturn)) void run_process(MainFunction main);
 
 }  // namespace vornelle
