@@ -8,7 +8,7 @@
 #include "app/passphrase_box_copy.h"
 #include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
-#include "process/startup.h"
+#include "runtime/main_function.h"
 #include "runtime/wipe.h"
 #include "toolkit/control_text.h"
 #include "toolkit/controls.h"

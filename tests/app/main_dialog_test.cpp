@@ -12,7 +12,8 @@
 
 #include "app/main_dialog.h"
 #include "passphrase/random_source.h"
-#include "process/startup.h"
+#include "runtime/main_function.h"
+#include "runtime/startup_record.h"
 #include "runtime/system_memory.h"
 #include "tests/support/control_row_check.h"
 #include "tests/support/import_patch.h"
