@@ -6,8 +6,9 @@
 #   make run    build and start vornelle.exe (i686 where 32-bit programs run,
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
-#               layout is .clang-format's, and cppcheck finds nothing; and that
-#               the docs' blocks of measured figures are intact
+#               layout is .clang-format's, and cppcheck finds nothing; no file
+#               names an outside host or writes the version again; and the
+#               docs' blocks of measured figures are intact
 #   make bench, soak, memory, stats, fuzz, screenshot, gallery, fresh-check: on
 #               demand
 #               (below)
@@ -78,6 +79,7 @@ lint: setup
 	@tools/check-layers
 	@tools/check-hosts
 	@tools/figures check
+	@tools/check-version
 	@clang-format --dry-run -Werror $(LINT_FILES) && echo "lint: formatting as .clang-format says"
 	@cppcheck --enable=warning,performance,portability --inline-suppr --error-exitcode=1 -q \
 	  --std=c++14 -D__GNUC__ -D_WIN32 -DWIN32_LEAN_AND_MEAN -I . $(LINT_DIRS) \
@@ -142,11 +144,13 @@ fuzz:
 	@tools/setup fuzz
 	@fuzz/run.sh
 
-# The release package $(DIST)/vornelle-1.0-win32.zip: the i686 exe, README.md,
-# LICENSE, BUILDINFO and SHA256SUMS, written by release/release_zip.py in one
-# fixed layout (stored, fixed order, times and modes): equal inputs give equal
-# zips. Signing settings (SIGN_KEY, SIGN_CERT, ...; release/pack.sh lists
-# them) sign the exe and check it before packing; without them it is unsigned.
+# The release package $(DIST)/vornelle-VERSION-win32.zip, VERSION being the
+# file of that name: the i686 exe, README.md (the user's page,
+# release/README.md), LICENSE, BUILDINFO and SHA256SUMS, written by
+# release/release_zip.py in one fixed layout (stored, fixed order, times and
+# modes): equal inputs give equal zips. Signing settings (SIGN_KEY, SIGN_CERT,
+# ...; release/pack.sh lists them) sign the exe and check it before packing;
+# without them it is unsigned.
 export SIGN_KEY SIGN_CERT SIGN_PASS_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE \
   SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
 dist: product
@@ -156,8 +160,8 @@ dist: product
 # exactly the release's files, SHA256SUMS and BUILDINFO exactly as the
 # packing writes them, its GPG signature by the key KEY names (a fingerprint),
 # the exe's Authenticode signature (chaining to CA, else only intact), README.md
-# and LICENSE as the commit has them, and the exe without its signature equal
-# to a fresh build of COMMIT (default HEAD).
+# (release/README.md) and LICENSE as the commit has them, and the exe without
+# its signature equal to a fresh build of COMMIT (default HEAD).
 .PHONY: verify-release
 verify-release: export VERIFY_ZIP := $(ZIP)
 verify-release: export VERIFY_CA := $(CA)

@@ -8,16 +8,17 @@
 #include "app/passphrase_box_copy.h"
 #include "passphrase/passphrase_builder.h"
 #include "passphrase/random_source.h"
-#include "process/startup.h"
+#include "runtime/main_function.h"
 #include "runtime/wipe.h"
 #include "toolkit/control_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/modal.h"
+#include "vornelle_version.h"
 
 namespace vornelle {
 
-const char MAIN_DIALOG_TITLE[] = "Vornelle   v 1.0";
+const char MAIN_DIALOG_TITLE[] = "Vornelle   v " VORNELLE_VERSION_TEXT;
 const char CREDIT_NOTICE[] = "Made by the Vornelle developers";
 
 HWND mainDialog = 0;

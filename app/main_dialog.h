@@ -17,7 +17,8 @@ const int32_t ID_GENERATE_BUTTON = 102;
 const int32_t ID_INTRO_LABEL = 111;
 const int32_t ID_CREDIT_LABEL = 211;
 
-extern const char MAIN_DIALOG_TITLE[];  // "Vornelle", three spaces, "v 1.0"
+// "Vornelle", three spaces, "v " and the version (the file VERSION).
+extern const char MAIN_DIALOG_TITLE[];
 const int32_t MAIN_DIALOG_WIDTH = 480;  // client area, pixels
 const int32_t MAIN_DIALOG_HEIGHT = 165;
 const uint32_t MAIN_DIALOG_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;

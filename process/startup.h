@@ -6,23 +6,12 @@
 #include <windows.h>
 
 #include "runtime/command_tail.h"
+#include "runtime/main_function.h"
 #include "runtime/startup_record.h"
 
 namespace vornelle {
 
-typedef int32_t (*MainFunction)(HINSTANCE instance, HINSTANCE previous, const char* commandTail,
-                                int32_t showCommand);
-
-// Provided by the application: the one main function of the program.
-int32_t application_main(HINSTANCE instance, HINSTANCE previous, const char* commandTail,
-                         int32_t showCommand);
-
 // Start-up, main, shutdown; ends the process with ExitProcess.
-#if defined(__GNUC__)
-__attribute__((noreturn))
-#else
-__declspec(noreturn)
-#endif
-void run_process(MainFunction main);
+__attribute__((noreturn)) void run_process(MainFunction main);
 
 }  // namespace vornelle

@@ -1,9 +1,10 @@
 #!/bin/bash
-# Packs the release zip DIST_DIR/vornelle-1.0-win32.zip: the i686 exe,
-# README.md, LICENSE, BUILDINFO (the commit, flags and tool versions of the
-# build) and SHA256SUMS of them, written by release/release_zip.py, the one
-# writer of the release's layout, which the check makes again: equal inputs
-# give equal zips. Given signing settings, it first signs the exe
+# Packs the release zip DIST_DIR/vornelle-VERSION-win32.zip (release/version.py
+# names it): the i686 exe, README.md (the user's page, release/README.md),
+# LICENSE, BUILDINFO (the commit, flags and tool versions of the build) and
+# SHA256SUMS of them, written by release/release_zip.py, the one writer of
+# the release's layout, which the check makes again: equal inputs give equal
+# zips. Given signing settings, it first signs the exe
 # (Authenticode, SHA-256) and checks the signature, and signs SHA256SUMS with
 # GPG; without them the zip is the unsigned one. The package is put together
 # in a private temporary folder, removed on the way out; on failure it says
@@ -37,9 +38,9 @@ source "$here/../tools/lib/wait.sh"
 source "$here/../tools/lib/owned.sh"
 exe=$(realpath -- "$1")
 dist=$2
-name=vornelle-1.0-win32
-zip=$dist/$name.zip
 python=(python3 -I -B)
+name=$("${python[@]}" "$here/version.py" --zip-name 2>&1) || { echo "dist: $name" >&2; exit 1; }
+zip=$dist/$name
 
 fail() {
   echo "dist: $*" >&2
@@ -164,7 +165,8 @@ fi
 [ -n "$SIGN_GPG_KEY" ] || [ -z "$SIGN_GPG_PASS_FILE" ] \
   || fail "SIGN_GPG_PASS_FILE is given without SIGN_GPG_KEY"
 
-cp -- "$exe" README.md LICENSE "$pkg/"
+cp -- "$exe" LICENSE "$pkg/"
+cp -- release/README.md "$pkg/README.md"
 run_tool 120 --stdout "$pkg/BUILDINFO" "${python[@]}" "$here/buildinfo.py" \
   "$(dirname "$(dirname "$exe")")" || fail "BUILDINFO could not be written"
 [ -z "$SIGN_KEY$SIGN_CERT" ] || sign_exe
@@ -173,8 +175,8 @@ mapfile -t summed < <("${python[@]}" "$here/release_zip.py" summed)
 (cd "$pkg" && { run_tool 60 --stdout SHA256SUMS sha256sum -- "${summed[@]}" \
                  || fail "SHA256SUMS could not be written: $out"; }) || exit 1
 [ -z "$SIGN_GPG_KEY" ] || sign_sums
-run_tool 60 "${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name.zip" \
+run_tool 60 "${python[@]}" "$here/release_zip.py" pack "$pkg" "$pkg/$name" \
   || fail "the zip could not be written: $out"
-mv -- "$pkg/$name.zip" "$zip"
+mv -- "$pkg/$name" "$zip"
 [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
 echo "dist: $zip"

@@ -5,7 +5,9 @@
 # packing writes of the files it holds (release_zip.py), and those are exactly
 # the release's files; SHA256SUMS is the text sha256sum writes for them;
 # BUILDINFO is in the packing's form and names the commit; SHA256SUMS.asc is
-# a good signature by the key named with --key (and only that key); README.md and LICENSE are the commit's own; the
+# a good signature by the key named with --key (and only that key); README.md
+# and LICENSE are the commit's own (README.md is its release/README.md, the
+# user's page); the
 # exe's signature holds (chaining to --ca) and fills its certificate table
 # exactly; and the exe without it equals a fresh build of the commit. The
 # GnuPG home that holds KEY must be the caller's own (tools/lib/owned.sh); it is
@@ -31,6 +33,7 @@ from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import RELEASE_FILES, SUMMED_FILES, read_release_zip  # noqa: E402
 from signature_packet import signature_packet  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
+from version import zip_name  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
@@ -59,7 +62,7 @@ def options(args):
         chosen[name] = args[1]
         args = args[2:]
     if not chosen["zip"]:
-        raise ReleaseError("no zip named (make verify-release ZIP=path/to/vornelle-1.0-win32.zip)")
+        raise ReleaseError("no zip named (make verify-release ZIP=path/to/%s)" % zip_name())
     if chosen["ca"] and not os.path.isfile(chosen["ca"]):
         raise ReleaseError("cannot read the CA file %s" % shown(chosen["ca"]))
     if chosen["key"]:
@@ -176,13 +179,13 @@ def resolve_commit(repo, commit):
 
 
 def check_commit_files(files, repo, sha):
-    for name in ("README.md", "LICENSE"):
-        code, own = run(["git", "-C", repo, "cat-file", "blob", "%s:%s" % (sha, name)],
+    for name, path in (("README.md", "release/README.md"), ("LICENSE", "LICENSE")):
+        code, own = run(["git", "-C", repo, "cat-file", "blob", "%s:%s" % (sha, path)],
                         stderr_apart=True)
         if code != 0:
-            raise ReleaseError("%s: commit %s has no such file" % (name, sha))
+            raise ReleaseError("%s: commit %s has no file %s" % (name, sha, path))
         if files[name] != own:
-            raise ReleaseError("%s: differs from commit %s's own %s" % (name, sha, name))
+            raise ReleaseError("%s: differs from commit %s's own %s" % (name, sha, path))
     say("README.md, LICENSE: equal commit %s's own" % sha)
 
 

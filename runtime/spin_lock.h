@@ -13,13 +13,6 @@ inline void spin_acquire(SpinLock* lock) {
     }
 }
 
-inline void spin_release(SpinLock* lock) {
-#if defined(__GNUC__)
-    __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
-#else
-    // Microsoft's compiler gives volatile stores release semantics on x86.
-    *lock = 0;
-#endif
-}
+inline void spin_release(SpinLock* lock) { __atomic_store_n(lock, 0, __ATOMIC_RELEASE); }
 
 }  // namespace vornelle

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include "vornelle_version.h"
+
 namespace {
 
 const char ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -72,7 +74,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WORD* at = (WORD*)(dlg + 1);
     *at++ = 0;  // no menu
     *at++ = 0;  // default class
-    at = put_text(at, "Vornelle   v 1.0");
+    at = put_text(at, "Vornelle   v " VORNELLE_VERSION_TEXT);
     *at++ = 8;
     at = put_text(at, "MS Sans Serif");
     at = put_item(at, SS_LEFT, 7, 6, 307, 25, 111, 0x0082, INTRO);

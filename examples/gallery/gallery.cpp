@@ -3,7 +3,7 @@
 // its Close button, the title bar, the system menu or Alt+F4, and returns 0.
 #include <windows.h>
 
-#include "process/startup.h"
+#include "runtime/main_function.h"
 #include "toolkit/controls.h"
 #include "toolkit/control_text.h"
 #include "toolkit/dialog.h"

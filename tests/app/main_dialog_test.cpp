@@ -13,7 +13,8 @@
 #include "app/main_dialog.h"
 #include "app/passphrase_box_copy.h"
 #include "passphrase/random_source.h"
-#include "process/startup.h"
+#include "runtime/main_function.h"
+#include "runtime/startup_record.h"
 #include "runtime/system_memory.h"
 #include "tests/support/control_row_check.h"
 #include "tests/support/import_patch.h"
@@ -24,6 +25,7 @@
 #include "toolkit/dialog.h"
 #include "toolkit/thread_state.h"
 #include "toolkit/window_registry.h"
+#include "vornelle_version.h"
 
 using namespace vornelle;
 using vornelle_test::ScopedImportPatch;
@@ -224,13 +226,13 @@ TEST_F(MainDialogBuildTest, TheBoxCopiesWithTheMarksOrNotAtAll) {
 }
 
 // The dialog itself: the title the tests that work the program from outside
-// look for, and a client area of 480 x 165 pixels under a caption with a
+// look for, the name and the version (the file VERSION), and a client area of 480 x 165 pixels under a caption with a
 // system menu and a minimise box.
 TEST_F(MainDialogPartsTest, DialogHasItsTitleSizeAndFrame) {
-    EXPECT_STREQ(MAIN_DIALOG_TITLE, "Vornelle   v 1.0");
+    EXPECT_STREQ(MAIN_DIALOG_TITLE, "Vornelle   v " VORNELLE_VERSION_TEXT);
     char title[64] = {};
     GetWindowTextA(dialog_, title, sizeof title);
-    EXPECT_STREQ(title, "Vornelle   v 1.0");
+    EXPECT_STREQ(title, "Vornelle   v " VORNELLE_VERSION_TEXT);
     EXPECT_EQ(MAIN_DIALOG_STYLE, (uint32_t)(WS_SYSMENU | WS_MINIMIZEBOX));
     RECT client = {};
     GetClientRect(dialog_, &client);

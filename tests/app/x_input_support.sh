@@ -8,6 +8,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 source "$tools/lib/wait.sh"
 source "$tools/lib/window.sh"
 pid=
+# The dialog's title as a pattern: the name, three spaces, "v " and the
+# version, which release/version.py reads from the file VERSION.
+version=$(python3 -I -B "$tools/../release/version.py") || exit 1
+title_pattern="^Vornelle   v ${version//./\\.}\$"
 
 if ! "$tools/has-display"; then
   echo "$(basename "$0" .sh): no X display (run it inside tools/in-session)" >&2
@@ -48,7 +52,7 @@ focus_becomes() { probe_becomes focus "$1"; }
 # keyboard goes there too (there is no window manager); false when no dialog
 # appears.
 start_program() {
-  start_window_program "$exe" '^Vornelle   v 1\.0$' || return 1
+  start_window_program "$exe" "$title_pattern" || return 1
   pid=$program_pid
   xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
   sleep 0.3

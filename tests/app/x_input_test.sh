@@ -21,7 +21,7 @@ click_button() {
 # 1. Mouse, keyboard and Alt+F4.
 if start_program; then
   check "the dialog's title reaches the X window" \
-    bash -c 'xdotool search --name "^Vornelle   v 1\.0$" >/dev/null'
+    bash -c 'xdotool search --name "$0" >/dev/null' "$title_pattern"
   click_button
   first=$(new_passphrase "")
   check "a mouse click on the button shows a pass phrase" is_passphrase "$first"

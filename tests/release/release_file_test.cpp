@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/wine_path.h"
+#include "vornelle_version.h"
 
 namespace {
 
@@ -261,6 +262,21 @@ std::string version_string(const std::vector<char>& info, const char* name) {
     return std::string(value);
 }
 
+// The version's four numbers, read from its text (the file VERSION): "1.2" is
+// 1, 2, 0, 0.
+std::vector<DWORD> version_numbers() {
+    std::vector<DWORD> numbers;
+    for (const char* at = VORNELLE_VERSION_TEXT; *at; at += *at == '.') {
+        DWORD number = 0;
+        for (; *at >= '0' && *at <= '9'; ++at) number = number * 10 + (DWORD)(*at - '0');
+        numbers.push_back(number);
+    }
+    numbers.resize(4, 0);
+    return numbers;
+}
+
+// The numbers and the text that Explorer shows are one version, the
+// project's.
 TEST(ReleaseFile, CarriesItsVersionInformation) {
     std::string path = program_path();
     DWORD size = GetFileVersionInfoSizeA(path.c_str(), NULL);
@@ -271,13 +287,16 @@ TEST(ReleaseFile, CarriesItsVersionInformation) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", (void**)&fixed, &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    std::vector<DWORD> version = version_numbers();
+    EXPECT_EQ(fixed->dwFileVersionMS, version[0] << 16 | version[1]);
+    EXPECT_EQ(fixed->dwFileVersionLS, version[2] << 16 | version[3]);
+    EXPECT_EQ(fixed->dwProductVersionMS, version[0] << 16 | version[1]);
+    EXPECT_EQ(fixed->dwProductVersionLS, version[2] << 16 | version[3]);
     EXPECT_EQ(fixed->dwFileType, (DWORD)VFT_APP);
 
     EXPECT_EQ(version_string(info, "ProductName"), "Vornelle");
-    EXPECT_EQ(version_string(info, "ProductVersion"), "1.0");
-    EXPECT_EQ(version_string(info, "FileVersion"), "1.0");
+    EXPECT_EQ(version_string(info, "ProductVersion"), VORNELLE_VERSION_TEXT);
+    EXPECT_EQ(version_string(info, "FileVersion"), VORNELLE_VERSION_TEXT);
     EXPECT_EQ(version_string(info, "OriginalFilename"), "vornelle.exe");
     EXPECT_NE(version_string(info, "FileDescription").find("pass phrase"), std::string::npos);
     EXPECT_NE(version_string(info, "LegalCopyright").find("The Vornelle developers"),
@@ -297,6 +316,12 @@ TEST(ReleaseFile, CarriesItsManifestAndIcon) {
     EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
     EXPECT_NE(manifest.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos)
         << "Windows 10 and 11 are not declared";
+    // The assembly's version is the project's, in four parts.
+    std::vector<DWORD> version = version_numbers();
+    std::string identity = "name=\"Vornelle\" version=\"" + std::to_string(version[0]) + "." +
+                           std::to_string(version[1]) + "." + std::to_string(version[2]) + "." +
+                           std::to_string(version[3]) + "\"";
+    EXPECT_NE(manifest.find(identity), std::string::npos) << manifest;
 
     HICON icon = (HICON)LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0);
     EXPECT_NE(icon, (HICON)0);

@@ -2,8 +2,8 @@
 # Reproducible release: builds the i686 vornelle.exe twice, from two copies of the
 # sources in different folders into different build folders (product only, no
 # tests), and requires the two executables to be identical byte for byte. When
-# README.md and LICENSE are present it also packs both with `make dist` and
-# requires the two zips, BUILDINFO among their files, to be identical.
+# release/README.md and LICENSE are present it also packs both with `make dist`
+# and requires the two zips, BUILDINFO among their files, to be identical.
 #   reproducible_build.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -31,16 +31,17 @@ if ! cmp "$a" "$b"; then
 fi
 echo "vornelle.exe: identical ($(stat -c %s "$a") bytes)"
 
-if [ -e "$src/README.md" ] && [ -e "$src/LICENSE" ]; then
+if [ -e "$src/release/README.md" ] && [ -e "$src/LICENSE" ]; then
+  name=$(python3 -I -B "$src/release/version.py" --zip-name)
   make -C "$src" dist BUILD="$work/one" DIST="$work/dist-one" >/dev/null
   sleep 1  # a later clock must not change the package
   make -C "$copy" dist BUILD="$work/second-build-folder" DIST="$work/dist-two" >/dev/null
-  za=$work/dist-one/vornelle-1.0-win32.zip
-  zb=$work/dist-two/vornelle-1.0-win32.zip
+  za=$work/dist-one/$name
+  zb=$work/dist-two/$name
   sha256sum "$za" "$zb"
   cmp "$za" "$zb" || { echo "FAIL: the two release zips differ" >&2; exit 1; }
   unzip -l "$za"
-  echo "vornelle-1.0-win32.zip: identical"
+  echo "$name: identical"
 else
-  echo "note: README.md or LICENSE missing; release zip not compared"
+  echo "note: release/README.md or LICENSE missing; release zip not compared"
 fi

@@ -119,12 +119,13 @@ quiet git -C "$repo" init -q
 git_commit "the sources under test"
 built=$(git -C "$repo" rev-parse HEAD)
 later_commit() {
-  sed -i 's/"Vornelle   v 1.0"/"Vornelle   v 1.1"/' "$repo/app/main_dialog.cpp"
+  sed -i 's/"Made by the Vornelle developers"/"Made later by the Vornelle developers"/' \
+    "$repo/app/main_dialog.cpp"
   git_commit "a later version"
 }
 
 # --- make dist, signed ------------------------------------------------------
-zip_name=vornelle-1.0-win32.zip
+zip_name=$(python3 -I -B "$src/release/version.py" --zip-name)
 dist=$work/dist
 signing=(SIGN_CERT="$keys/signer.pem" SIGN_KEY="$keys/signer.key" SIGN_PASS_FILE="$keys/pass"
          SIGN_CA="$keys/root.pem" SIGN_GPG_KEY="$gpg_key" SIGN_GPG_PASS_FILE="$keys/gpg-pass")

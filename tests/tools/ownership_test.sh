@@ -40,7 +40,7 @@ printf '%s\n' "CMAKE_GENERATOR:INTERNAL=Unix Makefiles" "CMAKE_PROJECT_NAME:STAT
 printf 'a build root of this project\n' > "$build/.vornelle-build"
 # A DIST folder and a Wine prefix, each marked as the project marks them.
 mkdir -p "$shared/dist" "$shared/prefix/drive_c"
-echo "an older zip" > "$shared/dist/vornelle-1.0-win32.zip"
+echo "an older zip" > "$shared/dist/$(python3 -I -B "$src/release/version.py" --zip-name)"
 arch=${VORNELLE_ARCH:-x86_64}
 echo "$arch" > "$shared/prefix/.vornelle-arch"
 chown -R "$other" "$shared"/*
