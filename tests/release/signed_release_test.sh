@@ -454,7 +454,7 @@ failing_cases=(
   "a stranger CA|SIGN_CA=$keys/stranger-root.pem|vornelle.exe was signed but"
   "an unknown GPG key|SIGN_GPG_KEY=0123456789ABCDEF0123456789ABCDEF01234567|signing SHA256SUMS with GPG key"
   "a key without its certificate|SIGN_CERT=|SIGN_KEY is given without SIGN_CERT"
-  "a time-stamp server, whose stamp the check would refuse|SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|SIGN_TIMESTAMP_URL: a release's signature carries no time stamp"
+  "a time-stamp server, whose stamp the check would refuse|SIGN_TIMESTAMP_URL=http://timestamp.example.invalid/|SIGN_TIMESTAMP_URL: a release's signature carries no time stamp"
 )
 fails_with_one_line() {  # EXPECTED SETTING
   mkdir -p "$work/dist-failing" && echo "an earlier zip" > "$work/dist-failing/$zip_name"
