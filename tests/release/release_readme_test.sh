@@ -12,7 +12,7 @@ page=$src/release/README.md
 
 # The zip's files, as the release check knows them.
 packed=$(python3 -I -B -c 'import sys; sys.path.insert(0, sys.argv[1]); import release_zip as z
-print(" ".join(z.REQUIRED_FILES + z.OPTIONAL_FILES))' "$src/release") \
+print(" ".join(z.RELEASE_FILES))' "$src/release") \
   || { echo "FAIL - the release's list of files could not be read"; exit 1; }
 # The page outside its code blocks, where a link is a link.
 prose=$(awk '/^ *```/ {code = !code; next} !code' "$page")
