@@ -21,7 +21,7 @@ RELEASE_FILES = ("vornelle.exe", "README.md", "LICENSE", "BUILDINFO", "SHA256SUM
 OPTIONAL_FILES = ("SHA256SUMS.asc",)
 # The files SHA256SUMS lists, in its order: those packed before it.
 SUMMED_FILES = RELEASE_FILES[:RELEASE_FILES.index("SHA256SUMS")]
-# No genuine entry comes near this (the exe, the largest, is a few hundred KB).
+# No genuine entry comes near this (the largest, the signed exe, is tens of KB).
 ENTRY_LIMIT = 1024 * 1024
 ZIP_LIMIT = len(RELEASE_FILES) * (ENTRY_LIMIT + 1024)
 
