@@ -2,10 +2,13 @@
 # commit and its time (SOURCE_DATE_EPOCH), the preset, the compile and link
 # flags of the program's own targets (folders written as <source> and
 # <build>, so that any two folders give the same text), and the Debian
-# package versions of the tools. Equal text from two builds means they were
-# made alike; the package lines say what to install to reproduce one.
+# package versions of the tools, and the Debian release they came from (its
+# suite and the date of its archive as this machine's apt lists hold it).
+# Equal text from two builds means they were made alike; the package lines
+# say what to install to reproduce one, the debian line where from.
 # The source folder is the one the build folder was configured from.
 #   buildinfo.py BUILD_DIR     prints BUILDINFO for that build
+import email.utils
 import os
 import re
 import shlex
@@ -25,6 +28,8 @@ PACKAGES = ("g++-mingw-w64-i686-posix", "gcc-mingw-w64-i686-posix-runtime",
 PROGRAM_FOLDERS = ("runtime", "passphrase", "toolkit", "process", "app")
 FLAG_LINE = re.compile(r"^(# compile \w+ with .*|(?:CXX|C|RC)_(?:FLAGS|DEFINES) = .*)$")
 HEX_COMMIT = re.compile(r"^[0-9a-f]{40}$")
+DEBIAN_LINE = re.compile(r"^debian: ([a-z0-9][a-z0-9.+-]*), archive dated "
+                         r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)$")
 
 
 def git_text(source, *args):
@@ -84,6 +89,56 @@ def package_versions():
     return versions
 
 
+def apt_origin(package):
+    """(URI, suite) of the apt source that the installed version of package
+    came from, from `apt-cache policy`; None when none of this machine's
+    sources holds it."""
+    code, output = run(["apt-cache", "policy", "--", package], stderr_apart=True)
+    installed = False
+    for line in output.decode("utf-8", "replace").splitlines() if code == 0 else []:
+        words = line.split()
+        if line.startswith(" *** ") or (len(line) > 5 and line[5] != " " and len(words) == 2):
+            installed = line.startswith(" *** ")
+        elif installed and len(words) >= 3 and re.match(r"^[a-z]+://", words[1]):
+            return words[1], words[2].rsplit("/", 1)[0]
+    return None
+
+
+def release_fields(uri, suite):
+    """{field: value} of the suite's Release (or InRelease) file in apt's lists."""
+    code, output = run(["apt-config", "shell", "LISTS", "Dir::State::lists/d"], stderr_apart=True)
+    match = re.match(r"^LISTS='([^']*)'$", output.decode("utf-8", "replace").strip())
+    lists = match.group(1) if code == 0 and match else "/var/lib/apt/lists/"
+    # apt names each list file after its URI, without the scheme, "/" as "_".
+    stem = re.sub(r"^[a-z]+://", "", uri.rstrip("/") + "/dists/" + suite + "/").replace("/", "_")
+    for name in ("InRelease", "Release"):
+        try:
+            with open(os.path.join(lists, stem + name), encoding="utf-8", errors="replace") as file:
+                text = file.read()
+        except OSError:
+            continue
+        return dict(re.findall(r"^([A-Za-z-]+): *(.*)$", text, re.MULTILINE))
+    return {}
+
+
+def debian_release():
+    """The debian line: the suite the cross compiler came from and the date of
+    that suite's archive, enough to make the same root again later (the
+    snapshot archive holds every date)."""
+    origin = apt_origin(PACKAGES[0])
+    fields = release_fields(*origin) if origin else {}
+    try:
+        date = email.utils.parsedate_to_datetime(fields.get("Date", ""))
+        suite = fields.get("Codename") or origin[1]
+        line = "debian: %s, archive dated %s" % (suite, date.strftime("%Y-%m-%dT%H:%M:%SZ"))
+    except (TypeError, ValueError, IndexError):
+        line = None
+    if line is None or not DEBIAN_LINE.match(line):
+        return "debian: unknown (%s came from no Debian archive this machine's apt lists hold)" \
+            % PACKAGES[0]
+    return line
+
+
 def cache_value(build, name):
     with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as file:
         for line in file:
@@ -100,6 +155,7 @@ def buildinfo(build):
     lines.append("build: cmake --preset i686, CMAKE_BUILD_TYPE=%s, target vornelle" % build_type)
     lines += ["flags " + line for line in flag_lines(source, build)]
     lines += ["package %s: %s" % item for item in sorted(package_versions().items())]
+    lines.append(debian_release())
     return HEADER + "\n".join(lines) + "\n"
 
 
@@ -113,8 +169,20 @@ def recorded_packages(text):
     return found
 
 
+def recorded_debian(text):
+    """(suite, archive date) of the Debian release a BUILDINFO records, or None."""
+    for line in text.splitlines():
+        match = DEBIAN_LINE.match(line)
+        if match:
+            return match.group(1), match.group(2)
+    return None
+
+
 def without_packages(text):
-    return [line for line in text.splitlines() if not line.startswith("package ")]
+    """The lines that say how it was built, without those that say with which
+    tools (package versions and their Debian release)."""
+    return [line for line in text.splitlines()
+            if not line.startswith("package ") and not line.startswith("debian: ")]
 
 
 def recorded_commit(text):
