@@ -28,9 +28,10 @@ DIST ?= dist
 # command line's variables, which they would read as make text again.
 MAKEOVERRIDES :=
 OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
-  SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
+  SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE \
+  SUITE
 $(foreach name,$(OUTSIDE),$(eval override $(name) := $$(value $(name))))
-export BUILD ARCHS CTEST_ARGS DIST
+export BUILD ARCHS CTEST_ARGS DIST SUITE
 # Info-ZIP and UnZip read their own options from ZIP; the release check takes
 # these under names of its own.
 unexport ZIP CA COMMIT KEY
@@ -153,9 +154,9 @@ verify-release: setup
 	@release/verify.py --zip "$$VERIFY_ZIP" --ca "$$VERIFY_CA" --commit "$$VERIFY_COMMIT" \
 	  --key "$$VERIFY_KEY"
 
-# The README's steps on a minimal Debian 12 root, from the committed tree
-# (tools/fresh-check; slow, needs the Debian mirror of the machine's apt
-# sources, not part of CI).
+# The README's steps on a minimal Debian root of the release SUITE (bookworm
+# or trixie, default trixie), from the committed tree (tools/fresh-check;
+# slow, needs the Debian mirror of the machine's apt sources, not part of CI).
 fresh-check:
 	@tools/fresh-check
 
