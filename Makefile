@@ -27,14 +27,14 @@ DIST ?= dist
 # $(BUILD), in a recipe. Makes started below (CMake's) are not handed the
 # command line's variables, which they would read as make text again.
 MAKEOVERRIDES :=
-OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
+OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY REBUILD REBUILD_MIRROR SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
   SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE \
   SUITE
 $(foreach name,$(OUTSIDE),$(eval override $(name) := $$(value $(name))))
 export BUILD ARCHS CTEST_ARGS DIST SUITE
 # Info-ZIP and UnZip read their own options from ZIP; the release check takes
 # these under names of its own.
-unexport ZIP CA COMMIT KEY
+unexport ZIP CA COMMIT KEY REBUILD REBUILD_MIRROR
 ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
   $(error ARCHS holds an architecture this project does not build (i686 and x86_64 only))
 endif
@@ -144,15 +144,22 @@ dist: product
 # SHA256SUMS, its GPG signature by the key KEY names (a fingerprint), the
 # exe's Authenticode signature (chaining to CA, else only intact), README.md
 # and LICENSE as the commit has them, and the exe without its signature equal
-# to a fresh build of COMMIT (default HEAD).
+# to a fresh build of COMMIT (default HEAD). When this machine's tools are not
+# the ones BUILDINFO records, that build runs in a minimal root of the
+# recorded Debian release with the recorded versions (root and debootstrap;
+# release/root_rebuild.py), its packages from REBUILD_MIRROR (default: the
+# machine's own Debian mirror). REBUILD=no builds no root and says "not
+# rebuilt"; REBUILD=root builds in a root even when the tools are the same.
 .PHONY: verify-release
 verify-release: export VERIFY_ZIP := $(ZIP)
 verify-release: export VERIFY_CA := $(CA)
 verify-release: export VERIFY_COMMIT := $(COMMIT)
 verify-release: export VERIFY_KEY := $(KEY)
+verify-release: export VERIFY_REBUILD := $(REBUILD)
+verify-release: export VERIFY_MIRROR := $(REBUILD_MIRROR)
 verify-release: setup
 	@release/verify.py --zip "$$VERIFY_ZIP" --ca "$$VERIFY_CA" --commit "$$VERIFY_COMMIT" \
-	  --key "$$VERIFY_KEY"
+	  --key "$$VERIFY_KEY" --rebuild "$$VERIFY_REBUILD" --mirror "$$VERIFY_MIRROR"
 
 # The README's steps on a minimal Debian root of the release SUITE (bookworm
 # or trixie, default trixie), from the committed tree (tools/fresh-check;

@@ -17,17 +17,30 @@ def tool_environment(**extra):
     return env
 
 
-def run(args, env=None, stderr_apart=False):
+def run(args, env=None, stderr_apart=False, limit=None):
     """(exit code, what the tool printed): standard output and error together,
     or with stderr_apart standard output alone (where the tool's own
-    machine-readable lines go, which its messages must not be mixed into)."""
+    machine-readable lines go, which its messages must not be mixed into).
+    A tool still running after limit seconds is asked to end (TERM, so that
+    it can undo what it did), then ended; its exit code is then 124."""
     try:
-        done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL if stderr_apart else subprocess.STDOUT,
-                              env=env or tool_environment(), check=False)
+        tool = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL if stderr_apart else subprocess.STDOUT,
+                                env=env or tool_environment())
     except OSError as error:
         return 127, ("%s: %s" % (args[0], error.strerror)).encode()
-    return done.returncode, done.stdout
+    with tool:
+        try:
+            output, _ = tool.communicate(timeout=limit)
+        except subprocess.TimeoutExpired:
+            tool.terminate()
+            try:
+                tool.communicate(timeout=60)
+            except subprocess.TimeoutExpired:
+                tool.kill()
+                tool.communicate()
+            return 124, ("%s: still running after %d s, ended" % (args[0], limit)).encode()
+    return tool.returncode, output
 
 
 def last_words(output):

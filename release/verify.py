@@ -5,11 +5,17 @@
 # match SHA256SUMS; SHA256SUMS.asc is a good signature by the key named with
 # --key (and only that key); README.md and LICENSE are the commit's own; the
 # exe's signature holds (chaining to --ca) and fills its certificate table
-# exactly; and the exe without it equals a fresh build of the commit. One line
+# exactly; and the exe without it equals a fresh build of the commit: here
+# when this machine's tools are the recorded ones, else in a minimal root of
+# the recorded Debian release with the recorded versions (release/
+# root_rebuild.py; --rebuild no skips that and says "not rebuilt"). One line
 # per check on standard output; the first failure is one line on standard
 # error, and the exit code is 1. The last line says what "verified" covered.
 #   verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] [--key FINGERPRINT] [--repo REPO]
-# COMMIT defaults to HEAD and REPO to the repository this script is in.
+#             [--rebuild auto|root|no] [--mirror URL]
+# COMMIT defaults to HEAD and REPO to the repository this script is in; the
+# mirror, to the one this machine's apt sources name, is where a root's
+# packages come from.
 import hashlib
 import os
 import re
@@ -20,19 +26,21 @@ import tempfile
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 from authenticode import check_signature, is_signed, unsigned_image  # noqa: E402
-from buildinfo import (buildinfo, recorded_commit, recorded_packages,  # noqa: E402
-                       without_packages)
+from buildinfo import (buildinfo, package_versions, recorded_commit,  # noqa: E402
+                       recorded_packages, without_packages)
 from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import read_release_zip  # noqa: E402
+from root_rebuild import rebuild, rebuild_choice, tools_differ  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
-         "[--key FINGERPRINT] [--repo REPO]")
+         "[--key FINGERPRINT] [--repo REPO] [--rebuild auto|root|no] [--mirror URL]")
 SUMS_LINE = re.compile(rb"^([0-9a-f]{64})  ([A-Za-z0-9.]+)$")
 FINGERPRINT = re.compile(r"^(?:[0-9A-F]{40}|[0-9A-F]{64})$")
 COMMIT_NAME = re.compile(r"^[0-9A-Za-z][0-9A-Za-z._/@{}^~+-]*$")
 HEX_COMMIT = re.compile(r"^[0-9a-f]{40}$")
+MIRROR = re.compile(r"^(?:https?|file)://\S+$")
 
 
 def say(text):
@@ -40,8 +48,9 @@ def say(text):
 
 
 def options(args):
-    """{zip, ca, commit, key, repo}: each value taken as it stands."""
-    chosen = {"zip": "", "ca": "", "commit": "", "key": "", "repo": ""}
+    """{zip, ca, commit, key, repo, rebuild, mirror}: each value taken as it stands."""
+    chosen = {"zip": "", "ca": "", "commit": "", "key": "", "repo": "", "rebuild": "",
+              "mirror": ""}
     while args:
         name = args[0][2:] if args[0].startswith("--") else None
         if name not in chosen or len(args) < 2:
@@ -63,6 +72,10 @@ def options(args):
     if not COMMIT_NAME.match(chosen["commit"]):
         raise ReleaseError("COMMIT %s is not a commit's name" % shown(chosen["commit"]))
     chosen["repo"] = os.path.abspath(chosen["repo"] or os.path.join(HERE, ".."))
+    rebuild_choice(chosen["rebuild"])
+    if chosen["mirror"] and not MIRROR.match(chosen["mirror"]):
+        raise ReleaseError("REBUILD_MIRROR %s is not a mirror's http, https or file URL"
+                           % shown(chosen["mirror"]))
     return chosen
 
 
@@ -211,6 +224,20 @@ def differences(recorded, here):
     return "; ".join(changed) or "the recorded versions and flags are this machine's"
 
 
+def check_rebuilt(unsigned, built, here, done, recorded, sha):
+    """The exe without its signature is the one built (done says how)."""
+    if unsigned != built:
+        raise ReleaseError("vornelle.exe without its signature differs from %s of commit %s: %s"
+                           % (done, sha, differences(recorded, here)))
+    say("vornelle.exe without its signature equals %s of commit %s (%d bytes)"
+        % (done, sha, len(built)))
+    if recorded is not None and without_packages(recorded) != without_packages(here):
+        raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
+                           "builds with" % sha)
+    if recorded is not None and recorded_packages(recorded) != recorded_packages(here):
+        say("BUILDINFO: note: %s" % differences(recorded, here))
+
+
 def verify(chosen):
     name = shown(os.path.basename(chosen["zip"]))
     files = read_release_zip(chosen["zip"])
@@ -228,18 +255,15 @@ def verify(chosen):
         recorded = check_buildinfo_commit(files, sha)
         check_commit_files(files, chosen["repo"], sha)
         unsigned = check_exe(files, chosen["ca"])
-        built, here = fresh_build(chosen["repo"], sha, work)
-        if unsigned != built:
-            raise ReleaseError("vornelle.exe without its signature differs from a fresh build "
-                               "of commit %s: %s" % (sha, differences(recorded, here)))
-        say("vornelle.exe without its signature equals a fresh build of commit %s (%d bytes)"
-            % (sha, len(built)))
-        if recorded is not None and without_packages(recorded) != without_packages(here):
-            raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
-                               "builds with" % sha)
-        if recorded is not None and recorded_packages(recorded) != recorded_packages(here):
-            say("BUILDINFO: note: %s" % differences(recorded, here))
-    covered = ["built from commit %s" % sha[:12]]
+        rebuilt = rebuild(recorded, chosen, sha, work,
+                          lambda: fresh_build(chosen["repo"], sha, work) + ("a fresh build",))
+        if rebuilt:
+            check_rebuilt(unsigned, *rebuilt, recorded, sha)
+        else:
+            say("vornelle.exe: NOT REBUILT (REBUILD=no), as this machine's tools are not the "
+                "recorded ones: %s" % tools_differ(recorded, package_versions()))
+    covered = ["built from commit %s" % sha[:12] if rebuilt else
+               "exe not rebuilt, so not shown to be built from commit %s" % sha[:12]]
     if chosen["key"]:
         covered.append("checksums signed by key %s" % chosen["key"])
     else:
