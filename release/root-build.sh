@@ -35,7 +35,7 @@ if [ "${1:-}" = --in-root ]; then
     exit 3
   fi
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    git make python3-minimal "$@" >/root/apt-install.log 2>&1 \
+    git make python3 "$@" >/root/apt-install.log 2>&1 \
     || { tail -n 5 /root/apt-install.log; exit 1; }
   git -c advice.detachedHead=false clone -q /root/vornelle.bundle /root/source || exit 1
   git -C /root/source -c advice.detachedHead=false checkout -q "$(cat /root/commit)" || exit 1

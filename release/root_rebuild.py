@@ -106,7 +106,9 @@ def pinned(recorded):
 def root_build(repo, sha, recorded, ours, mirror, work):
     """(exe, BUILDINFO text, what was done) of the commit built in a minimal
     root of the recorded Debian release with the recorded versions."""
-    differ = tools_differ(recorded, ours) or "this machine's tools are the recorded ones"
+    differ = tools_differ(recorded, ours)
+    reason = "this machine's tools are not the recorded ones" if differ else "REBUILD=root"
+    differ = differ or "this machine's tools are the recorded ones"
     debian = recorded_debian(recorded)
     if debian is None:
         raise ReleaseError("vornelle.exe: %s, and BUILDINFO does not record the Debian release "
@@ -121,6 +123,8 @@ def root_build(repo, sha, recorded, ours, mirror, work):
         raise ReleaseError("no apt source of this machine names a Debian mirror for the root; "
                            "REBUILD_MIRROR=%s names one (a snapshot of the recorded archive)"
                            % snapshot_of(date))
+    print("verify-release: vornelle.exe: building commit %s in a minimal Debian %s root with "
+          "the recorded versions, as %s (minutes)" % (sha[:12], suite, reason), flush=True)
     out = os.path.join(work, "root-build")
     os.mkdir(out, 0o700)
     code, output = run([os.path.join(HERE, "root-build.sh"), repo, sha, suite, mirror, out]
@@ -138,8 +142,8 @@ def root_build(repo, sha, recorded, ours, mirror, work):
         text = file.read()
     with open(os.path.join(out, "root"), encoding="ascii") as file:
         seconds, megabytes = file.read().split()
-    done = ("a build in a minimal Debian %s root with the recorded versions (from %s; "
-            "%s s, the root %s MB)" % (suite, shown(mirror), seconds, megabytes))
+    done = ("a build of commit %s in a minimal Debian %s root with the recorded versions "
+            "(from %s; %s s, the root %s MB)" % (sha, suite, shown(mirror), seconds, megabytes))
     return exe, text, done
 
 

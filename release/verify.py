@@ -227,10 +227,9 @@ def differences(recorded, here):
 def check_rebuilt(unsigned, built, here, done, recorded, sha):
     """The exe without its signature is the one built (done says how)."""
     if unsigned != built:
-        raise ReleaseError("vornelle.exe without its signature differs from %s of commit %s: %s"
-                           % (done, sha, differences(recorded, here)))
-    say("vornelle.exe without its signature equals %s of commit %s (%d bytes)"
-        % (done, sha, len(built)))
+        raise ReleaseError("vornelle.exe without its signature differs from %s: %s"
+                           % (done, differences(recorded, here)))
+    say("vornelle.exe without its signature equals %s (%d bytes)" % (done, len(built)))
     if recorded is not None and without_packages(recorded) != without_packages(here):
         raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
                            "builds with" % sha)
@@ -256,7 +255,8 @@ def verify(chosen):
         check_commit_files(files, chosen["repo"], sha)
         unsigned = check_exe(files, chosen["ca"])
         rebuilt = rebuild(recorded, chosen, sha, work,
-                          lambda: fresh_build(chosen["repo"], sha, work) + ("a fresh build",))
+                          lambda: fresh_build(chosen["repo"], sha, work)
+                          + ("a fresh build of commit %s" % sha,))
         if rebuilt:
             check_rebuilt(unsigned, *rebuilt, recorded, sha)
         else:
