@@ -25,7 +25,6 @@ ROOT_BUILD_LIMIT = 3600
 MISSING = 3  # root-build.sh's exit code when the mirror lacks a recorded version
 MISSING_LINE = re.compile(r"^([a-z0-9][a-z0-9.+-]*) ([0-9A-Za-z.+~:-]+)$")
 VERSION = re.compile(r"^[0-9A-Za-z.+~:-]+$")
-SNAPSHOT = "http://snapshot.debian.org/archive/debian/%s/"
 
 
 def rebuild_choice(value):
@@ -55,18 +54,18 @@ def choose(recorded, ours, rebuild):
 
 
 def snapshot_of(date):
-    """The snapshot archive as it was a few hours after the recorded date: it
-    takes the archive in some time after the date the archive carries, and
-    the next one comes six hours later."""
+    """Where a snapshot mirror keeps the archive as it was a few hours after
+    the recorded date: it takes each archive in some time after the date the
+    archive carries, and the next one comes six hours later."""
     then = datetime.datetime.strptime(date, "%Y-%m-%dT%H:%M:%SZ") + datetime.timedelta(hours=3)
-    return SNAPSHOT % then.strftime("%Y%m%dT%H%M%SZ")
+    return "/archive/debian/%s/" % then.strftime("%Y%m%dT%H%M%SZ")
 
 
 def missing_line(missing, suite, date, mirror):
     """The one line for recorded versions that the mirror no longer holds."""
     named = ", ".join("%s %s" % pair for pair in missing)
     return ("the mirror %s no longer holds %s (recorded for Debian %s, archive dated %s); "
-            "REBUILD_MIRROR=%s points the check at a snapshot of that archive"
+            "set REBUILD_MIRROR to a snapshot mirror of that archive (a URL ending in %s)"
             % (shown(mirror), named, suite, date, snapshot_of(date)))
 
 
@@ -121,8 +120,8 @@ def root_build(repo, sha, recorded, ours, mirror, work):
     mirror = mirror or machine_mirror(suite)
     if not mirror:
         raise ReleaseError("no apt source of this machine names a Debian mirror for the root; "
-                           "REBUILD_MIRROR=%s names one (a snapshot of the recorded archive)"
-                           % snapshot_of(date))
+                           "set REBUILD_MIRROR to one, or to a snapshot mirror of the recorded "
+                           "archive (a URL ending in %s)" % snapshot_of(date))
     print("verify-release: vornelle.exe: building commit %s in a minimal Debian %s root with "
           "the recorded versions, as %s (minutes)" % (sha[:12], suite, reason), flush=True)
     out = os.path.join(work, "root-build")
