@@ -1,5 +1,5 @@
-# The project's commands. Each sets up what it needs on a fresh Debian 12
-# machine (as root): packages, the Wine prefix, a virtual X display.
+# The project's commands. Each sets up what it needs on a fresh Debian 12 or
+# 13 machine (as root): packages, the Wine prefix, a virtual X display.
 #   make test   build both architectures and run every test under Wine, for
 #               each architecture this machine can run (and the i686 tests once
 #               more on 64-bit Windows, WoW64, where i686 runs)
@@ -7,8 +7,8 @@
 #               else x86_64)
 #   make lint   check the program's own code: includes point down a floor, the
 #               layout is .clang-format's, and cppcheck finds nothing
-#   make bench, soak, stats, fuzz, screenshot, gallery, fresh-check: on demand
-#               (below)
+#   make bench, soak, stats, fuzz, screenshot, gallery, fresh-check, reprotest:
+#               on demand (below)
 # ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
 # another build root (default: build), holding a folder per architecture, each
 # with its own Wine prefix; CTEST_ARGS passes options to ctest (e.g.
@@ -39,7 +39,7 @@ ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
   $(error ARCHS holds an architecture this project does not build (i686 and x86_64 only))
 endif
 
-.PHONY: all setup configure build test clean run dist product lint fresh-check \
+.PHONY: all setup configure build test clean run dist product lint fresh-check reprotest \
         bench soak stats fuzz screenshot gallery
 
 all: build
@@ -166,6 +166,13 @@ verify-release: setup
 # slow, needs the Debian mirror of the machine's apt sources, not part of CI).
 fresh-check:
 	@tools/fresh-check
+
+# The i686 product built twice by Debian's reprotest, the second build varied
+# in every way this machine allows: time, time zone, locale, umask, user, home,
+# file order, host name, build path and more (tools/reprotest; slow, not part
+# of make test).
+reprotest:
+	@tools/setup reprotest && tools/reprotest
 
 # Removes the build root only when it is the project's (tools/build-root).
 clean:
