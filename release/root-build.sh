@@ -82,5 +82,7 @@ for pair in "$@"; do
     || { echo "'$pair' is not a package's name=version" >&2; exit 2; }
 done
 [[ $commit =~ ^[0-9a-f]{40}$ ]] || { echo "'$commit' is not a commit's hash" >&2; exit 2; }
-exec "$here/../tools/debian-root" --name verify-release -- "$suite" "$mirror" \
+# The root (about 1 GB) under TMPDIR when it is set, else /var/tmp.
+exec "$here/../tools/debian-root" --name verify-release --work "${TMPDIR:-/var/tmp}" -- \
+  "$suite" "$mirror" \
   "$here/root-build.sh" --steps "$repo" "$commit" "$suite" "$mirror" "$out" "$@"

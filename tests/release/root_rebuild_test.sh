@@ -19,8 +19,6 @@ skip() { echo "skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "making a Debian root needs root"
 PATH=$PATH:/usr/sbin:/sbin command -v debootstrap >/dev/null \
   || skip "making a Debian root needs debootstrap (apt-get install debootstrap)"
-[ -z "$(git -C "$src" status --porcelain --untracked-files=no)" ] \
-  || skip "the source folder has changes not committed, which a release records as such"
 fresh_work_folder "$work"
 work=$(cd "$work" && pwd)
 
@@ -31,9 +29,13 @@ debian=$(unzip -p "$genuine" BUILDINFO | sed -n 's/^debian: \([a-z0-9]*\), archi
 "$src/tools/debian-mirror" --suite "$debian" >/dev/null 2>&1 \
   || skip "no apt source of this machine names a Debian mirror for $debian"
 
-roots_before=$(ls -d /var/tmp/vornelle-root.* 2>/dev/null)
+commit=$(unzip -p "$genuine" BUILDINFO | sed -n 's/^commit: \([0-9a-f]\{40\}\)$/\1/p')
+[ -n "$commit" ] || skip "the build's source folder has changes not committed, which a release records as such"
+# The check's temporary folders and the root, in a folder of the test's own.
+mkdir -p "$work/tmp"
 verify() {  # ZIP REBUILD: the check's output in $out, its failure in $err, exit code in $rc
-  "$src/release/verify.py" --zip "$1" --rebuild "$2" >"$work/out" 2>"$work/err"
+  TMPDIR=$work/tmp "$src/release/verify.py" --zip "$1" --commit "$commit" --rebuild "$2" \
+    >"$work/out" 2>"$work/err"
   rc=$?
   out=$(cat "$work/out") err=$(cat "$work/err")
 }
@@ -71,7 +73,6 @@ check "... and the variable for a snapshot mirror" \
   grep -q "set REBUILD_MIRROR to a snapshot mirror .* ending in /archive/debian/[0-9]\{8\}T[0-9]\{6\}Z/" <<<"$err"
 echo "  $err"
 
-check "no root folder is left behind" [ "$(ls -d /var/tmp/vornelle-root.* 2>/dev/null)" = "$roots_before" ]
-check "nothing is left mounted under a root folder" \
-  bash -c '! findmnt -rno TARGET | grep -q "/vornelle-root\."'
+check "no root folder is left behind" [ -z "$(ls -A "$work/tmp")" ]
+check "nothing is left mounted under it" bash -c '! findmnt -rno TARGET | grep -qF "$1/"' _ "$work/tmp"
 checks_summary
