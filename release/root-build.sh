@@ -27,8 +27,11 @@ if [ "${1:-}" = --in-root ]; then
   echo 'Acquire::Check-Valid-Until "false";' > /etc/apt/apt.conf.d/90vornelle-snapshot
   apt-get update -q >/root/apt-update.log 2>&1 || { tail -n 5 /root/apt-update.log; exit 1; }
   missing=()
+  # madison lists each version the sources hold ("name | version | source");
+  # a version apt-cache show cannot find still leaves it content.
   for pair in "$@"; do
-    apt-cache show -- "$pair" >/dev/null 2>&1 || missing+=("${pair%%=*} ${pair#*=}")
+    apt-cache madison -- "${pair%%=*}" | cut -d'|' -f2 | tr -d ' ' | grep -qxF -- "${pair#*=}" \
+      || missing+=("${pair%%=*} ${pair#*=}")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     printf '%s\n' "${missing[@]}" > /root/out/missing
