@@ -216,12 +216,11 @@ def differences(recorded, here):
     """What differs between a recorded BUILDINFO and this machine's."""
     if recorded is None:
         return "no BUILDINFO packed, so the tools it was built with are unknown"
-    packages, ours = recorded_packages(recorded), recorded_packages(here)
-    changed = ["%s %s recorded, %s here" % (name, shown(packages.get(name, "none")), ours[name])
-               for name in sorted(ours) if packages.get(name) != ours[name]]
+    changed = [tools_differ(recorded, recorded_packages(here))]
     if without_packages(recorded) != without_packages(here):
         changed.append("the recorded build flags are not the commit's")
-    return "; ".join(changed) or "the recorded versions and flags are this machine's"
+    return ("; ".join(c for c in changed if c)
+            or "the recorded versions and flags are this machine's")
 
 
 def check_rebuilt(unsigned, built, here, done, recorded, sha):
