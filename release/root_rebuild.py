@@ -127,7 +127,7 @@ def root_build(repo, sha, recorded, ours, mirror, work):
     out = os.path.join(work, "root-build")
     os.mkdir(out, 0o700)
     code, output = run([os.path.join(HERE, "root-build.sh"), repo, sha, suite, mirror, out]
-                       + pinned(recorded), limit=ROOT_BUILD_LIMIT)
+                       + pinned(recorded), seconds=ROOT_BUILD_LIMIT)
     if code == MISSING:
         with open(os.path.join(out, "missing"), encoding="ascii", errors="replace") as file:
             missing = [m.groups() for m in map(MISSING_LINE.match, file.read().splitlines()) if m]

@@ -17,11 +17,11 @@ def tool_environment(**extra):
     return env
 
 
-def run(args, env=None, stderr_apart=False, limit=None):
+def run(args, env=None, stderr_apart=False, seconds=None):
     """(exit code, what the tool printed): standard output and error together,
     or with stderr_apart standard output alone (where the tool's own
     machine-readable lines go, which its messages must not be mixed into).
-    A tool still running after limit seconds is asked to end (TERM, so that
+    A tool still running after the given seconds is asked to end (TERM, so that
     it can undo what it did), then ended; its exit code is then 124."""
     try:
         tool = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -31,7 +31,7 @@ def run(args, env=None, stderr_apart=False, limit=None):
         return 127, ("%s: %s" % (args[0], error.strerror)).encode()
     with tool:
         try:
-            output, _ = tool.communicate(timeout=limit)
+            output, _ = tool.communicate(timeout=seconds)
         except subprocess.TimeoutExpired:
             tool.terminate()
             try:
@@ -39,7 +39,7 @@ def run(args, env=None, stderr_apart=False, limit=None):
             except subprocess.TimeoutExpired:
                 tool.kill()
                 tool.communicate()
-            return 124, ("%s: still running after %d s, ended" % (args[0], limit)).encode()
+            return 124, ("%s: still running after %d s, ended" % (args[0], seconds)).encode()
     return tool.returncode, output
 
 
