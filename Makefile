@@ -1,5 +1,5 @@
-# The project's commands. Each sets up what it needs on a fresh Debian 12
-# machine (as root): packages, the Wine prefix, a virtual X display.
+# The project's commands. Each sets up what it needs on a fresh Debian 12 or
+# 13 machine (as root): packages, the Wine prefix, a virtual X display.
 #   make test   build both architectures and run every test under Wine, for
 #               each architecture this machine can run (and the i686 tests once
 #               more on 64-bit Windows, WoW64, where i686 runs)
@@ -9,9 +9,8 @@
 #               layout is .clang-format's, and cppcheck finds nothing; no file
 #               names an outside host or writes the version again; and the
 #               docs' blocks of measured figures are intact
-#   make bench, soak, memory, stats, fuzz, screenshot, gallery, fresh-check: on
-#               demand
-#               (below)
+#   make bench, soak, memory, stats, fuzz, screenshot, gallery, fresh-check,
+#               reprotest: on demand (below)
 # ARCHS chooses the architectures to test (default: i686 x86_64); BUILD names
 # another build root (default: build), holding a folder per architecture, each
 # with its own Wine prefix; CTEST_ARGS passes options to ctest (e.g.
@@ -30,18 +29,19 @@ DIST ?= dist
 # $(BUILD), in a recipe. Makes started below (CMake's) are not handed the
 # command line's variables, which they would read as make text again.
 MAKEOVERRIDES :=
-OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
-  SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE
+OUTSIDE := BUILD ARCHS CTEST_ARGS DIST ZIP CA COMMIT KEY REBUILD REBUILD_MIRROR SIGN_KEY SIGN_CERT SIGN_PASS_FILE \
+  SIGN_PKCS11_MODULE SIGN_PKCS11_ENGINE SIGN_TIMESTAMP_URL SIGN_CA SIGN_GPG_KEY SIGN_GPG_PASS_FILE \
+  SUITE
 $(foreach name,$(OUTSIDE),$(eval override $(name) := $$(value $(name))))
-export BUILD ARCHS CTEST_ARGS DIST
+export BUILD ARCHS CTEST_ARGS DIST SUITE
 # UnZip reads its own options from ZIP; the release check takes these under
 # names of its own.
-unexport ZIP CA COMMIT KEY
+unexport ZIP CA COMMIT KEY REBUILD REBUILD_MIRROR
 ifneq ($(filter-out i686 x86_64,$(ARCHS)),)
   $(error ARCHS holds an architecture this project does not build (i686 and x86_64 only))
 endif
 
-.PHONY: all setup configure build test clean run dist product lint fresh-check \
+.PHONY: all setup configure build test clean run dist product lint fresh-check reprotest \
         bench soak memory stats fuzz screenshot gallery
 
 all: build
@@ -161,21 +161,36 @@ dist: product
 # packing writes them, its GPG signature by the key KEY names (a fingerprint),
 # the exe's Authenticode signature (chaining to CA, else only intact), README.md
 # (release/README.md) and LICENSE as the commit has them, and the exe without
-# its signature equal to a fresh build of COMMIT (default HEAD).
+# its signature equal to a fresh build of COMMIT (default HEAD). When this
+# machine's tools are not the ones BUILDINFO records, that build runs in a
+# minimal root of the recorded Debian release with the recorded versions (root
+# and debootstrap; release/root_rebuild.py), its packages from REBUILD_MIRROR
+# (default: the machine's own Debian mirror). REBUILD=no builds no root and
+# says "not rebuilt"; REBUILD=root builds in a root even when the tools are the
+# same.
 .PHONY: verify-release
 verify-release: export VERIFY_ZIP := $(ZIP)
 verify-release: export VERIFY_CA := $(CA)
 verify-release: export VERIFY_COMMIT := $(COMMIT)
 verify-release: export VERIFY_KEY := $(KEY)
+verify-release: export VERIFY_REBUILD := $(REBUILD)
+verify-release: export VERIFY_MIRROR := $(REBUILD_MIRROR)
 verify-release: setup
 	@release/verify.py --zip "$$VERIFY_ZIP" --ca "$$VERIFY_CA" --commit "$$VERIFY_COMMIT" \
-	  --key "$$VERIFY_KEY"
+	  --key "$$VERIFY_KEY" --rebuild "$$VERIFY_REBUILD" --mirror "$$VERIFY_MIRROR"
 
-# The README's steps on a minimal Debian 12 root, from the committed tree
-# (tools/fresh-check; slow, needs the Debian mirror of the machine's apt
-# sources, not part of CI).
+# The README's steps on a minimal Debian root of the release SUITE (bookworm
+# or trixie, default trixie), from the committed tree (tools/fresh-check;
+# slow, needs the Debian mirror of the machine's apt sources, not part of CI).
 fresh-check:
 	@tools/fresh-check
+
+# The i686 product built twice by Debian's reprotest, the second build varied
+# in every way this machine allows: time, time zone, locale, umask, user, home,
+# file order, host name, build path and more (tools/reprotest; slow, not part
+# of make test).
+reprotest:
+	@tools/setup reprotest && tools/reprotest
 
 # Removes the build root only when it is the project's (tools/build-root).
 clean:

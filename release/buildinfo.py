@@ -2,12 +2,16 @@
 # commit and its time (SOURCE_DATE_EPOCH), the preset, the compile and link
 # flags of the program's own targets (folders written as <source> and
 # <build>, so that any two folders give the same text), and the Debian
-# package versions of the tools. Equal text from two builds means they were
-# made alike; the package lines say what to install to reproduce one.
+# package versions of the tools, and the Debian release they came from (its
+# suite and the date of its archive as this machine's apt lists hold it).
+# Equal text from two builds means they were made alike; the package lines
+# say what to install to reproduce one, the debian line where from.
 # The source folder is the one the build folder was configured from. Its
 # lines are a table of line kinds: render() writes records with it, and
 # parse() takes back only text that render() gives again, byte for byte.
 #   buildinfo.py BUILD_DIR     prints BUILDINFO for that build
+import email.utils
+import email.utils
 import os
 import re
 import shlex
@@ -22,6 +26,9 @@ from tool_run import run  # noqa: E402
 # its fields in braces, each field's pattern, how often: ONE, OPTIONAL or
 # MANY). render() writes records with it; parse() reads text back with it.
 ONE, OPTIONAL, MANY = "one", "optional", "many"
+# The Debian release the tools came from: its suite and its archive's date.
+DEBIAN_RELEASE = ("[a-z0-9][a-z0-9.+-]{0,40}, archive dated "
+                  "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z")
 LINE_KINDS = (
     ("header", "# How this release's vornelle.exe was built. The same commit built with",
      {}, ONE),
@@ -37,6 +44,8 @@ LINE_KINDS = (
      MANY),
     ("package", "package {package}: {version}",
      {"package": "[a-z0-9][a-z0-9.+-]*", "version": "[A-Za-z0-9.+~:-]+|not installed"}, MANY),
+    ("debian", "debian: {release}",
+     {"release": "%s|unknown \\([ -~]{1,200}\\)" % DEBIAN_RELEASE}, ONE),
 )
 
 
@@ -142,9 +151,65 @@ def package_versions():
     """{package: version} of the tools on this machine ("not installed")."""
     versions = {}
     for package in PACKAGES:
-        code, output = run(["dpkg-query", "-W", "-f=${Version}", "--", package])
+        try:
+            code, output = run(["dpkg-query", "-W", "-f=${Version}", "--", package])
+        except ReleaseError:  # no dpkg here: not a Debian machine
+            code, output = 1, b""
         versions[package] = output.decode().strip() if code == 0 and output else "not installed"
     return versions
+
+
+def apt_origin(package):
+    """(URI, suite) of the apt source that the installed version of package
+    came from, from `apt-cache policy`; None when none of this machine's
+    sources holds it."""
+    code, output = run(["apt-cache", "policy", "--", package], stderr_apart=True)
+    installed = False
+    for line in output.decode("utf-8", "replace").splitlines() if code == 0 else []:
+        words = line.split()
+        if line.startswith(" *** ") or (len(line) > 5 and line[5] != " " and len(words) == 2):
+            installed = line.startswith(" *** ")
+        elif installed and len(words) >= 3 and re.match(r"^[a-z]+://", words[1]):
+            return words[1], words[2].rsplit("/", 1)[0]
+    return None
+
+
+def release_fields(uri, suite):
+    """{field: value} of the suite's Release (or InRelease) file in apt's lists."""
+    code, output = run(["apt-config", "shell", "LISTS", "Dir::State::lists/d"], stderr_apart=True)
+    match = re.match(r"^LISTS='([^']*)'$", output.decode("utf-8", "replace").strip())
+    lists = match.group(1) if code == 0 and match else "/var/lib/apt/lists/"
+    # apt names each list file after its URI, without the scheme, "/" as "_".
+    stem = re.sub(r"^[a-z]+://", "", uri.rstrip("/") + "/dists/" + suite + "/").replace("/", "_")
+    for name in ("InRelease", "Release"):
+        try:
+            with open(os.path.join(lists, stem + name), encoding="utf-8", errors="replace") as file:
+                text = file.read()
+        except OSError:
+            continue
+        return dict(re.findall(r"^([A-Za-z-]+): *(.*)$", text, re.MULTILINE))
+    return {}
+
+
+def debian_release():
+    """The debian line: the suite the cross compiler came from and the date of
+    that suite's archive, enough to make the same root again later (the
+    snapshot archive holds every date)."""
+    try:
+        origin = apt_origin(PACKAGES[0])
+        fields = release_fields(*origin) if origin else {}
+    except ReleaseError:  # no apt here: not a Debian machine
+        origin, fields = None, {}
+    try:
+        date = email.utils.parsedate_to_datetime(fields.get("Date", ""))
+        suite = fields.get("Codename") or origin[1]
+        line = "debian: %s, archive dated %s" % (suite, date.strftime("%Y-%m-%dT%H:%M:%SZ"))
+    except (TypeError, ValueError, IndexError):
+        line = None
+    if line is None or not re.fullmatch("debian: " + DEBIAN_RELEASE, line):
+        return "unknown (%s came from no Debian archive this machine's apt lists hold)" \
+            % PACKAGES[0]
+    return line[len("debian: "):]
 
 
 def cache_value(build, name):
@@ -163,6 +228,7 @@ def buildinfo(build):
     records += flag_records(source, build)
     records += [("package", {"package": name, "version": version})
                 for name, version in sorted(package_versions().items())]
+    records.append(("debian", {"release": debian_release()}))
     return render(records)
 
 
@@ -171,8 +237,21 @@ def recorded_packages(records):
     return {fields["package"]: fields["version"] for kind, fields in records if kind == "package"}
 
 
+def recorded_debian(records):
+    """(suite, archive date) of the Debian release a BUILDINFO's records hold,
+    or None."""
+    for kind, fields in records:
+        match = kind == "debian" and re.fullmatch(
+            r"([a-z0-9][a-z0-9.+-]*), archive dated (\S+)", fields["release"])
+        if match:
+            return match.group(1), match.group(2)
+    return None
+
+
 def without_packages(records):
-    return [record for record in records if record[0] != "package"]
+    """The records that say how it was built, without those that say with
+    which tools (package versions and their Debian release)."""
+    return [record for record in records if record[0] not in ("package", "debian")]
 
 
 def recorded_commit(records):

@@ -2,7 +2,8 @@
 # Runs the system's tools for the release: always an argument list (never a
 # shell), standard input closed, an environment without make's command-line
 # variables, within a time limit and a cap on what it may print. A tool past
-# either is ended with its whole process group; that, or a tool that is not
+# either is asked to end with its whole process group (TERM, so that it can
+# undo what it did, such as a root it mounted), then killed; that, or a tool that is not
 # installed, is a ReleaseError of one line naming it (and its Debian package).
 # write_new() makes the files handed to the tools, never through a link.
 #   tool_run.py SECONDS [--stdout FILE] COMMAND [ARGS...]   (for scripts: the
@@ -24,17 +25,18 @@ from release_error import ReleaseError  # noqa: E402
 MAKE_CARRIERS = ("MAKEFLAGS", "MFLAGS", "MAKEOVERRIDES", "GNUMAKEFLAGS", "MAKELEVEL")
 # Each program the release's scripts run, and the Debian package that brings it.
 PACKAGES = {
-    "bash": "bash", "cmake": "cmake", "dpkg-query": "dpkg", "git": "git", "gpg": "gpg",
+    "apt-cache": "apt", "apt-config": "apt", "bash": "bash", "cmake": "cmake", "dpkg-query": "dpkg", "git": "git", "gpg": "gpg",
     "gpg-connect-agent": "gpgconf", "gpgconf": "gpgconf", "gpgv": "gpgv", "make": "make",
     "openssl": "openssl", "osslsigncode": "osslsigncode", "python3": "python3",
     "sha256sum": "coreutils",
-    "zip": "zip",
 }
 SECONDS = 60
 OUTPUT_CAP = 4 * 1024 * 1024
 # A test's shorter limit: it can only lower the limits, never raise them.
 LIMIT_VARIABLE = "VORNELLE_TOOL_SECONDS"
 EXIT_BOUNDS = 125
+# How long a tool asked to end (TERM) has before it is killed.
+GRACE_SECONDS = 30
 
 
 def tool_environment(**extra):
@@ -59,11 +61,17 @@ def limit_of(seconds):
 
 
 def end_group(process):
-    try:
-        os.killpg(process.pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
-    process.wait()
+    """TERM to the tool's group, then KILL once the tool has ended or its
+    grace is over: what it started ends with it."""
+    for kill, wait in ((signal.SIGTERM, GRACE_SECONDS), (signal.SIGKILL, None)):
+        try:
+            os.killpg(process.pid, kill)
+        except ProcessLookupError:
+            pass
+        try:
+            process.wait(wait)
+        except subprocess.TimeoutExpired:
+            pass
 
 
 def run(args, env=None, stderr_apart=False, seconds=SECONDS, cap=OUTPUT_CAP, needs=(),

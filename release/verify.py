@@ -9,13 +9,19 @@
 # and LICENSE are the commit's own (README.md is its release/README.md, the
 # user's page); the
 # exe's signature holds (chaining to --ca) and fills its certificate table
-# exactly; and the exe without it equals a fresh build of the commit. The
+# exactly; and the exe without it equals a build of the commit: here when
+# this machine's tools are the recorded ones, else in a minimal root of the
+# recorded Debian release with the recorded versions (release/
+# root_rebuild.py; --rebuild no skips that and says "not rebuilt"). The
 # GnuPG home that holds KEY must be the caller's own (tools/lib/owned.sh); it is
 # read, never written. Every tool runs within bounds (tool_run.py). One line
 # per check on standard output; the first failure is one line on standard
 # error, and the exit code is 1. The last line says what "verified" covered.
 #   verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] [--key FINGERPRINT] [--repo REPO]
-# COMMIT defaults to HEAD and REPO to the repository this script is in.
+#             [--rebuild auto|root|no] [--mirror URL]
+# COMMIT defaults to HEAD and REPO to the repository this script is in; the
+# mirror, to the one this machine's apt sources name, is where a root's
+# packages come from.
 import hashlib
 import os
 import re
@@ -27,17 +33,18 @@ import tempfile
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 from authenticode import check_signature, is_signed, unsigned_image  # noqa: E402
-from buildinfo import (buildinfo, parse, recorded_commit, recorded_packages,  # noqa: E402
-                       without_packages)
+from buildinfo import (buildinfo, package_versions, parse, recorded_commit,  # noqa: E402
+                       recorded_packages, without_packages)
 from release_error import ReleaseError, shown  # noqa: E402
 from release_zip import RELEASE_FILES, SUMMED_FILES, read_release_zip  # noqa: E402
+from root_rebuild import rebuild, rebuild_choice, tools_differ  # noqa: E402
 from signature_packet import signature_packet  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
 from version import zip_name  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
-         "[--key FINGERPRINT] [--repo REPO]")
+         "[--key FINGERPRINT] [--repo REPO] [--rebuild auto|root|no] [--mirror URL]")
 FINGERPRINT = re.compile(r"^(?:[0-9A-F]{40}|[0-9A-F]{64})$")
 COMMIT_NAME = re.compile(r"^[0-9A-Za-z][0-9A-Za-z._/@{}^~+-]*$")
 HEX_COMMIT = re.compile(r"^[0-9a-f]{40}$")
@@ -46,6 +53,7 @@ OWNED = os.path.join(HERE, "..", "tools", "lib", "owned.sh")
 KEYRINGS = ("pubring.kbx", "pubring.gpg")
 KEYRING_CAP = 32 * 1024 * 1024
 BUILD_SECONDS = 1800
+MIRROR = re.compile(r"^(?:https?|file)://\S+$")
 
 
 def say(text):
@@ -53,8 +61,9 @@ def say(text):
 
 
 def options(args):
-    """{zip, ca, commit, key, repo}: each value taken as it stands."""
-    chosen = {"zip": "", "ca": "", "commit": "", "key": "", "repo": ""}
+    """{zip, ca, commit, key, repo, rebuild, mirror}: each value taken as it stands."""
+    chosen = {"zip": "", "ca": "", "commit": "", "key": "", "repo": "", "rebuild": "",
+              "mirror": ""}
     while args:
         name = args[0][2:] if args[0].startswith("--") else None
         if name not in chosen or len(args) < 2:
@@ -79,6 +88,10 @@ def options(args):
     if not COMMIT_NAME.match(chosen["commit"]):
         raise ReleaseError("COMMIT %s is not a commit's name" % shown(chosen["commit"]))
     chosen["repo"] = os.path.abspath(chosen["repo"] or os.path.join(HERE, ".."))
+    rebuild_choice(chosen["rebuild"])
+    if chosen["mirror"] and not MIRROR.match(chosen["mirror"]):
+        raise ReleaseError("REBUILD_MIRROR %s is not a mirror's http, https or file URL"
+                           % shown(chosen["mirror"]))
     return chosen
 
 
@@ -234,12 +247,24 @@ def fresh_build(repo, sha, work):
 
 def differences(recorded, here):
     """What differs between a recorded BUILDINFO and this machine's."""
-    packages, ours = recorded_packages(recorded), recorded_packages(here)
-    changed = ["%s %s recorded, %s here" % (name, shown(packages.get(name, "none")), ours[name])
-               for name in sorted(ours) if packages.get(name) != ours[name]]
+    changed = [tools_differ(recorded, recorded_packages(here))]
     if without_packages(recorded) != without_packages(here):
         changed.append("the recorded build flags are not the commit's")
-    return "; ".join(changed) or "the recorded versions and flags are this machine's"
+    return ("; ".join(c for c in changed if c)
+            or "the recorded versions and flags are this machine's")
+
+
+def check_rebuilt(unsigned, built, here, done, recorded, sha):
+    """The exe without its signature is the one built (done says how)."""
+    if unsigned != built:
+        raise ReleaseError("vornelle.exe without its signature differs from %s: %s"
+                           % (done, differences(recorded, here)))
+    say("vornelle.exe without its signature equals %s (%d bytes)" % (done, len(built)))
+    if recorded is not None and without_packages(recorded) != without_packages(here):
+        raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
+                           "builds with" % sha)
+    if recorded is not None and recorded_packages(recorded) != recorded_packages(here):
+        say("BUILDINFO: note: %s" % differences(recorded, here))
 
 
 def verify(chosen):
@@ -260,18 +285,16 @@ def verify(chosen):
         recorded = check_buildinfo_commit(files, sha)
         check_commit_files(files, chosen["repo"], sha)
         unsigned = check_exe(files, chosen["ca"])
-        built, here = fresh_build(chosen["repo"], sha, work)
-        if unsigned != built:
-            raise ReleaseError("vornelle.exe without its signature differs from a fresh build "
-                               "of commit %s: %s" % (sha, differences(recorded, here)))
-        say("vornelle.exe without its signature equals a fresh build of commit %s (%d bytes)"
-            % (sha, len(built)))
-        if without_packages(recorded) != without_packages(here):
-            raise ReleaseError("BUILDINFO: its commit, time or flags are not what commit %s "
-                               "builds with" % sha)
-        if recorded_packages(recorded) != recorded_packages(here):
-            say("BUILDINFO: note: %s" % differences(recorded, here))
-    covered = ["built from commit %s" % sha[:12]]
+        rebuilt = rebuild(recorded, chosen, sha, work,
+                          lambda: fresh_build(chosen["repo"], sha, work)
+                          + ("a fresh build of commit %s" % sha,))
+        if rebuilt:
+            check_rebuilt(unsigned, *rebuilt, recorded, sha)
+        else:
+            say("vornelle.exe: NOT REBUILT (REBUILD=no), as this machine's tools are not the "
+                "recorded ones: %s" % tools_differ(recorded, package_versions()))
+    covered = ["built from commit %s" % sha[:12] if rebuilt else
+               "exe not rebuilt, so not shown to be built from commit %s" % sha[:12]]
     if chosen["key"]:
         covered.append("checksums signed by key %s" % chosen["key"])
     else:

@@ -422,6 +422,9 @@ variable_cases=(
   "COMMIT|COMMIT=\$(touch $marker)|COMMIT .* is not a commit's name"
   "COMMIT as an option|COMMIT=--output=$marker|COMMIT .* is not a commit's name"
   "KEY|KEY=\`touch $marker\`|KEY .* is not a key's whole fingerprint"
+  "REBUILD|REBUILD=\$(shell touch $marker)|REBUILD .* is not auto, root or no"
+  "REBUILD_MIRROR|REBUILD_MIRROR=\`touch $marker\`|REBUILD_MIRROR .* is not a mirror's http, https or file URL"
+  "REBUILD_MIRROR as an option|REBUILD_MIRROR=--output=$marker|REBUILD_MIRROR .* is not a mirror's"
 )
 for case in "${variable_cases[@]}"; do
   IFS='|' read -r what setting expected <<<"$case"
@@ -429,17 +432,18 @@ for case in "${variable_cases[@]}"; do
     refused "$expected" make_verify ZIP="$zip" "$setting"
 done
 
-# A build that differs names the recorded tool versions that differ from this
-# machine's.
+# An exe that differs from the build on the recorded tools (this machine's) is
+# refused, and the check says the tools were the recorded ones. (Recorded
+# tools other than this machine's send the build to a root of their Debian
+# release, release.rebuild_choice and release.root_rebuild.)
 rm -rf "$work/versions" && mkdir -p "$work/versions"
 (cd "$work/unpacked" && cp vornelle.exe README.md LICENSE BUILDINFO "$work/versions/")
 (cd "$work/versions" \
    && python3 -I -B "$src/release/authenticode.py" strip vornelle.exe unsigned.exe \
-   && mv unsigned.exe vornelle.exe && flip vornelle.exe 1280 \
-   && sed -i 's/^package cmake: .*/package cmake: 0.0-recorded/' BUILDINFO && resum) \
+   && mv unsigned.exe vornelle.exe && flip vornelle.exe 1280 && resum) \
   && python3 -I -B "$src/release/release_zip.py" pack "$work/versions" "$work/versions.zip"
-check "a differing build names the recorded versions that differ from this machine's" \
-  verify_fails "differs from a fresh build of commit $built: cmake 0.0-recorded recorded, $(dpkg-query -W -f='${Version}' cmake) here" \
+check "an exe that differs from the build on the recorded tools is refused, naming them as this machine's" \
+  verify_fails "differs from a fresh build of commit $built: the recorded versions and flags are this machine's" \
   "$work/versions.zip" --commit HEAD~1
 
 # --- make dist that fails: one line, no zip -------------------------------------

@@ -4,13 +4,18 @@
 # inside, only the root's own processes are seen, /proc/1/root is the root
 # and nothing started there outlives the command; the same root entered with
 # a plain chroot and the host's /proc, or with /sys writable, fails the
-# check. Needs root (it makes namespaces and mounts); exit 77, skipped,
-# otherwise. Prints "N passed, N failed".
+# check. Needs root and namespaces whose mounts are private (a plain chroot,
+# whose root is not a mount point, has none); exit 77, skipped, otherwise.
+# Prints "N passed, N failed".
 #   in_root_test.sh SOURCE_DIR WORK_PARENT
 set -uo pipefail
 src=$(cd "$1" && pwd)
 if [ "$(id -u)" -ne 0 ]; then
   echo "skipped: making namespaces and mounts needs root"
+  exit 77
+fi
+if ! why=$(unshare --mount --propagation private --pid --fork --uts --ipc -- true 2>&1); then
+  echo "skipped: no namespaces of its own with private mounts here (${why:-unshare failed}); a plain chroot, whose root is not a mount point, has none"
   exit 77
 fi
 
