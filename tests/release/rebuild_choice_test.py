@@ -15,12 +15,13 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import zipfile
 
 SOURCE, EXE, PARENT = (os.path.abspath(a) for a in sys.argv[1:4])
 WORK = None  # a folder of this run's own under PARENT
 sys.path.insert(0, os.path.join(SOURCE, "release"))
 import root_rebuild  # noqa: E402
+from release_zip import SUMMED_FILES, read_release_zip, release_layout  # noqa: E402
+from version import zip_name  # noqa: E402
 from release_error import ReleaseError  # noqa: E402
 
 OURS = {"cmake": "3.25.1-1", "binutils-mingw-w64-i686": "2.40-2+10.4"}
@@ -103,16 +104,13 @@ def release_recording(text_change, zip_path):
     dist = os.path.join(WORK, "dist")
     subprocess.run([os.path.join(SOURCE, "release", "pack.sh"), EXE, dist], cwd=SOURCE,
                    check=True, stdout=subprocess.DEVNULL)
-    with zipfile.ZipFile(os.path.join(dist, "vornelle-1.0-win32.zip")) as archive:
-        infos = archive.infolist()
-        files = {info.filename: archive.read(info) for info in infos}
+    files = read_release_zip(os.path.join(dist, zip_name(SOURCE)))
     files["BUILDINFO"] = text_change(files["BUILDINFO"].decode()).encode()
     files["SHA256SUMS"] = b"".join(
         b"%s  %s\n" % (hashlib.sha256(files[n]).hexdigest().encode(), n.encode())
-        for n in ("vornelle.exe", "README.md", "LICENSE", "BUILDINFO"))
-    with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as archive:
-        for info in infos:
-            archive.writestr(info, files[info.filename])
+        for n in SUMMED_FILES)
+    with open(zip_path, "wb") as archive:
+        archive.write(release_layout(files).data)
     return files["BUILDINFO"].decode()
 
 

@@ -23,7 +23,7 @@ fresh_work_folder "$work"
 work=$(cd "$work" && pwd)
 
 (cd "$src" && release/pack.sh "$exe" "$work/dist" >/dev/null) || exit 1
-genuine=$work/dist/vornelle-1.0-win32.zip
+genuine=$work/dist/$(python3 -I -B "$src/release/version.py" --zip-name)
 debian=$(unzip -p "$genuine" BUILDINFO | sed -n 's/^debian: \([a-z0-9]*\), archive dated .*/\1/p')
 [ -n "$debian" ] || skip "this machine's tools came from no Debian archive its apt lists hold"
 "$src/tools/debian-mirror" --suite "$debian" >/dev/null 2>&1 \
