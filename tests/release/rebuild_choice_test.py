@@ -19,15 +19,29 @@ import unittest
 SOURCE, EXE, PARENT = (os.path.abspath(a) for a in sys.argv[1:4])
 WORK = None  # a folder of this run's own under PARENT
 sys.path.insert(0, os.path.join(SOURCE, "release"))
+import buildinfo  # noqa: E402
 import root_rebuild  # noqa: E402
 from release_zip import SUMMED_FILES, read_release_zip, release_layout  # noqa: E402
 from version import zip_name  # noqa: E402
 from release_error import ReleaseError  # noqa: E402
 
 OURS = {"cmake": "3.25.1-1", "binutils-mingw-w64-i686": "2.40-2+10.4"}
-SAME = "commit: x\npackage cmake: 3.25.1-1\npackage binutils-mingw-w64-i686: 2.40-2+10.4\n"
+SAME = ("commit: %s\npackage cmake: 3.25.1-1\npackage binutils-mingw-w64-i686: 2.40-2+10.4\n"
+        % ("0" * 40))
 OTHER = SAME.replace("3.25.1-1", "3.31.6-2")
 DEBIAN = "debian: bookworm, archive dated 2026-07-11T10:16:37Z\n"
+
+
+def records(text):
+    """BUILDINFO's records of text, line by line, as the check reads them."""
+    if text is None:
+        return None
+    found = []
+    for line in text.splitlines():
+        kinds = zip(buildinfo.LINE_KINDS, buildinfo.LINE_PATTERNS)
+        found.append(next((kind[0], m.groupdict()) for kind, pattern in kinds
+                          for m in [pattern.fullmatch(line)] if m))
+    return found
 
 
 class Choice(unittest.TestCase):
@@ -45,12 +59,12 @@ class Choice(unittest.TestCase):
         ]
         for recorded, rebuild, where in cases:
             with self.subTest(recorded=recorded, rebuild=rebuild):
-                self.assertEqual(root_rebuild.choose(recorded, OURS, rebuild), where)
+                self.assertEqual(root_rebuild.choose(records(recorded), OURS, rebuild), where)
 
     def test_an_unknown_rebuild_value_is_refused(self):
         for value in ("yes", "No", "--root", "root "):
             with self.subTest(value=value), self.assertRaises(ReleaseError) as raised:
-                root_rebuild.choose(OTHER, OURS, value)
+                root_rebuild.choose(records(OTHER), OURS, value)
             self.assertIn("is not auto, root or no", str(raised.exception))
 
 
@@ -80,7 +94,8 @@ class OneLine(unittest.TestCase):
                     os.geteuid = lambda: euid
                     shutil.which = lambda *args, **kwargs: found
                     with self.assertRaises(ReleaseError) as raised:
-                        root_rebuild.root_build(SOURCE, "0" * 40, OTHER + DEBIAN, OURS, "", WORK)
+                        root_rebuild.root_build(SOURCE, "0" * 40, records(OTHER + DEBIAN), OURS, "",
+                                                WORK)
                     line = str(raised.exception)
                     self.assertNotIn("\n", line)
                     self.assertIn("cmake 3.31.6-2 recorded, 3.25.1-1 here", line)
@@ -93,7 +108,7 @@ class OneLine(unittest.TestCase):
 
     def test_no_root_is_made_for_a_buildinfo_without_its_debian_release(self):
         with self.assertRaises(ReleaseError) as raised:
-            root_rebuild.root_build(SOURCE, "0" * 40, OTHER, OURS, "", WORK)
+            root_rebuild.root_build(SOURCE, "0" * 40, records(OTHER), OURS, "", WORK)
         self.assertIn("does not record the Debian release", str(raised.exception))
         self.assertIn("REBUILD=no", str(raised.exception))
 
