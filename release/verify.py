@@ -27,6 +27,8 @@ from release_zip import read_release_zip  # noqa: E402
 from tool_run import last_words, run, write_new  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
+# The programs that check the signature of SHA256SUMS, and their Debian packages.
+GNUPG_PROGRAMS = (("gpg", "gpg"), ("gpgv", "gpgv"))
 USAGE = ("usage: verify.py --zip ZIP [--ca CA_FILE] [--commit COMMIT] "
          "[--key FINGERPRINT] [--repo REPO]")
 SUMS_LINE = re.compile(rb"^([0-9a-f]{64})  ([A-Za-z0-9.]+)$")
@@ -100,6 +102,10 @@ def check_sums_signature(files, key, work):
     checked against a keyring that holds that key alone."""
     if "SHA256SUMS.asc" not in files:
         raise ReleaseError("SHA256SUMS.asc: missing, yet KEY names the key that signs releases")
+    for program, package in GNUPG_PROGRAMS:
+        if shutil.which(program) is None:
+            raise ReleaseError("SHA256SUMS.asc: cannot be checked: %s is not installed (Debian package %s)"
+                               % (program, package))
     home = gnupg_home()
     if not os.path.isdir(home):
         raise ReleaseError("KEY %s: no GnuPG keyring at %s; import the release key first"

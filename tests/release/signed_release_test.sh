@@ -200,6 +200,18 @@ cat "$log"
 check "without KEY and CA it says what was not checked, and what verified covered" \
   eval 'verify "$zip" --commit HEAD~1 && says "SHA256SUMS.asc: NOT CHECKED: no KEY named" \
         && last_line | grep -q "checksums'"'"' signer not checked (no KEY); exe signature intact; signer not checked (no CA)$"'
+# A machine without gpgv (Debian 13's gnupg does not bring it): the programs
+# on PATH but gpgv, earlier folders' first.
+mkdir -p "$work/no-gpgv"
+IFS=: read -r -a folders <<<"$PATH"
+for (( i=${#folders[@]}-1; i>=0; i-- )); do
+  [ -d "${folders[$i]}" ] && ln -sf -- "${folders[$i]}"/* "$work/no-gpgv/" 2>/dev/null
+done
+rm -f -- "$work/no-gpgv/gpgv"
+without_gpgv() { PATH=$work/no-gpgv verify_fails "$@"; }
+check "without gpgv the signature is not called bad: gpgv is named as missing" \
+  without_gpgv "SHA256SUMS.asc: cannot be checked: gpgv is not installed" "$zip" \
+  --commit HEAD~1 --key "$gpg_key"
 check "a release made from another commit fails against this one" \
   verify_fails "BUILDINFO: records commit $built, not the commit checked" "$zip" --commit HEAD
 signature_holds() {  # signature_holds ZIP [CA]
