@@ -16,7 +16,8 @@
 //   memory_probe --check-heap
 // Before anything else it checks, in a heap of its own, that it reads heap
 // blocks as they are laid out; where it does not, it places no copy in a heap
-// block. --check-heap does only that, with exit code 0 when they read.
+// block. --check-heap does only that, with exit code 0 when they read (77,
+// skipped, on a Wine other than the one whose layout it knows).
 // Prints a "probe ..." line, a "heap-layout read yes|no ..." line, per press a
 // "learnt press N runs K" line and a "busy press N blocks ADDR..." line (the
 // busy heap blocks that hold that press's pass phrase after it), then per pass
@@ -53,12 +54,16 @@ struct Region {
 
 typedef std::vector<Region> Snapshot;
 
+// No part of the program's own memory comes near this; a larger committed
+// region (a Wine may commit a whole reserved area) is not the program's data.
+const SIZE_T REGION_MOST = 256 * 1024 * 1024;
+
 // Reads the region that VirtualQueryEx described; false when it is not
-// committed and readable.
+// committed and readable, or larger than REGION_MOST.
 bool read_region(HANDLE process, const MEMORY_BASIC_INFORMATION& region, Region* copy) {
     bool readable = region.State == MEM_COMMIT && region.Protect &&
                     !(region.Protect & (PAGE_GUARD | PAGE_NOACCESS));
-    if (!readable) return false;
+    if (!readable || region.RegionSize > REGION_MOST) return false;
     *copy = Region{(uintptr_t)region.BaseAddress, (uintptr_t)region.AllocationBase, region.Type,
                    std::string(region.RegionSize, '\0')};
     SIZE_T read = 0;
@@ -368,6 +373,21 @@ bool heap_layout_is_read(std::string* why) {
     return why->empty();
 }
 
+// The Wine whose heap layout the probe reads, and the one it runs on.
+const int KNOWN_WINE_MAJOR = 8;
+
+const char* wine_version() {
+    typedef const char*(CDECL * WineVersion)();
+    WineVersion get =
+        (WineVersion)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    return get ? get() : "not Wine";
+}
+
+bool wine_with_known_heap() {
+    const char* version = wine_version();
+    return std::atoi(version) == KNOWN_WINE_MAJOR && std::strchr(version, '.') != NULL;
+}
+
 std::string module_of(HANDLE process, uintptr_t at) {
     char path[MAX_PATH] = {};
     if (!GetMappedFileNameA(process, (void*)at, path, sizeof path)) return "?";
@@ -426,6 +446,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: memory_probe EXE [PRESSES] [--settle MS] [--copy] | --check-heap\n");
         return 1;
+    }
+    // The layout is Wine 8's: elsewhere --check-heap has nothing to hold the
+    // probe to, and says so (exit 77, a skip).
+    if (std::strcmp(argv[1], "--check-heap") == 0 && !wine_with_known_heap()) {
+        std::printf("skipped: the probe reads the heap blocks of Wine %d, and this is %s\n",
+                    KNOWN_WINE_MAJOR, wine_version());
+        return 77;
     }
     std::string unread;
     bool heapRead = heap_layout_is_read(&unread);
